@@ -1,0 +1,53 @@
+// Standard-input console, scripted console and line collector.
+#include "console/text_console.h"
+
+namespace quelbro {
+
+bool readStreamLine(std::FILE* in, std::string& line, std::size_t keep) {
+  line.clear();
+  int c = std::fgetc(in);
+  if (c == EOF) return false;
+  while (c != EOF && c != '\n') {
+    if (line.size() < keep) line.push_back(static_cast<char>(c));
+    c = std::fgetc(in);
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return true;
+}
+
+void StdioConsole::writeLine(std::string_view line) {
+  std::fwrite(line.data(), 1, line.size(), out_);
+  std::fputc('\n', out_);
+  std::fflush(out_);
+}
+
+bool StdioConsole::readLine(std::string& line) { return readStreamLine(in_, line); }
+
+ScriptedConsole::ScriptedConsole(std::vector<std::string> answers, bool echo)
+    : answers_(answers.begin(), answers.end()), echo_(echo) {}
+
+void ScriptedConsole::writeLine(std::string_view line) { lines_.emplace_back(line); }
+
+bool ScriptedConsole::readLine(std::string& line) {
+  if (answers_.empty()) return false;
+  line = answers_.front();
+  answers_.pop_front();
+  if (line.size() > kMaxConsoleLine) line.resize(kMaxConsoleLine);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (echo_) lines_.push_back(line);
+  return true;
+}
+
+static std::string joinLines(const std::vector<std::string>& lines) {
+  std::string s;
+  for (const auto& l : lines) {
+    s += l;
+    s += '\n';
+  }
+  return s;
+}
+
+std::string ScriptedConsole::text() const { return joinLines(lines_); }
+std::string LineCollector::text() const { return joinLines(lines_); }
+
+}  // namespace quelbro

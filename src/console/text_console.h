@@ -1,0 +1,79 @@
+// The text layer every line of the dialogue and of the reports passes through:
+// a sink that takes whole lines, and a console that also reads answer lines.
+#pragma once
+
+#include <cstdio>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quelbro {
+
+// Anything that takes finished text lines (the screen, the report file).
+class LineSink {
+ public:
+  virtual ~LineSink() = default;
+  virtual void writeLine(std::string_view line) = 0;
+};
+
+// The dialogue's console: writes lines, reads answer lines.
+class TextConsole : public LineSink {
+ public:
+  // Reads one answer line into `line` (without its line end and without a
+  // trailing carriage return). Returns false when the input has ended.
+  virtual bool readLine(std::string& line) = 0;
+};
+
+// Longest answer line kept by a console; the dialogue itself reads 80 columns.
+inline constexpr std::size_t kMaxConsoleLine = 1024;
+
+// Reads one line from a C stream: keeps at most `keep` characters, consumes the
+// rest of the line, drops a trailing carriage return. A last line without a
+// line end is still a line. Returns false at end of input with nothing read.
+bool readStreamLine(std::FILE* in, std::string& line, std::size_t keep = kMaxConsoleLine);
+
+// Standard input and output; output lines end with a plain line feed.
+class StdioConsole : public TextConsole {
+ public:
+  StdioConsole(std::FILE* in = stdin, std::FILE* out = stdout) : in_(in), out_(out) {}
+  void writeLine(std::string_view line) override;
+  bool readLine(std::string& line) override;
+
+ private:
+  std::FILE* in_;
+  std::FILE* out_;
+};
+
+// A console for tests: answers come from a list, every written line is kept.
+// Answers are also echoed into the transcript when `echo` is set, so that a
+// transcript reads like the screen of an interactive run.
+class ScriptedConsole : public TextConsole {
+ public:
+  explicit ScriptedConsole(std::vector<std::string> answers = {}, bool echo = false);
+  void writeLine(std::string_view line) override;
+  bool readLine(std::string& line) override;
+
+  void addAnswer(std::string answer) { answers_.push_back(std::move(answer)); }
+  const std::vector<std::string>& lines() const { return lines_; }
+  std::string text() const;  // every line followed by a line feed
+  void clear() { lines_.clear(); }
+
+ private:
+  std::deque<std::string> answers_;
+  std::vector<std::string> lines_;
+  bool echo_;
+};
+
+// Collects lines (for tests and for blocks written to several destinations).
+class LineCollector : public LineSink {
+ public:
+  void writeLine(std::string_view line) override { lines_.emplace_back(line); }
+  const std::vector<std::string>& lines() const { return lines_; }
+  std::string text() const;
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+}  // namespace quelbro
