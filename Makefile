@@ -18,6 +18,26 @@ run: build
 run-win: build
 	@$(BUILD)/quelbro-win
 
+# quelbro-win on a virtual X display, answered by simulated keys up to the second treatment's
+# description; the frame is saved as docs/quelbro-win.png.
+SHOT_ANSWERS := n n n "Demo study typed in the window" 2 "Dr. Able" 2 "CT scan"
+screenshot: build
+	@command -v xdotool >/dev/null && command -v xwd >/dev/null && command -v pnmtopng >/dev/null || \
+	  { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq xdotool x11-apps netpbm >/dev/null; }
+	@mkdir -p docs $(BUILD)/screenshot
+	@cd $(BUILD)/screenshot && xvfb-run -a -s "-screen 0 1024x768x24" sh -c '\
+	  ../quelbro-win & pid=$$!; win=""; \
+	  for i in $$(seq 1 60); do \
+	    win=$$(xdotool search --onlyvisible --name "^quelbro-win$$" 2>/dev/null | head -n 1); \
+	    [ -n "$$win" ] && break; sleep 0.25; done; \
+	  [ -n "$$win" ] || { echo "quelbro-win did not show its window"; kill $$pid; exit 1; }; \
+	  sleep 1; xdotool windowfocus --sync $$win; sleep 0.3; \
+	  for a in $(SHOT_ANSWERS); do xdotool type --delay 20 "$$a"; xdotool key Return; sleep 0.4; done; \
+	  xdotool type --delay 20 "MR"; sleep 0.5; \
+	  xwd -id $$win -silent | xwdtopnm 2>/dev/null | pnmtopng > ../../docs/quelbro-win.png; \
+	  kill $$pid'
+	@echo "docs/quelbro-win.png written"
+
 # The bundled example study, answers from a script; the report file is shown after the screen.
 demo: build
 	@rm -rf $(BUILD)/demo && mkdir -p $(BUILD)/demo && cp examples/study.dat $(BUILD)/demo/
@@ -37,3 +57,7 @@ test: test-fast test-asan
 
 clean:
 	rm -rf $(BUILD) $(ASAN)
+
+# Benchmarks: wall time and peak memory of quelbro-con on generated studies.
+bench: build
+	@$(BUILD)/bench_driver $(CURDIR)/$(BUILD)/quelbro-con $(CURDIR)/$(BUILD)/gen_study $(CURDIR)/$(BUILD)/bench 3

@@ -12,7 +12,8 @@ namespace quelbro {
 // (cases 1..n0) and xpos (cases 1..n1) are replaced by category numbers. The
 // fit report of the fit on all cases goes to ctx.out; ctx carries the reader
 // name, treatment description and direction of this reader and treatment.
-void JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, PvTable& pv,
+// Returns the number of fits actually run (the area cache saves the others).
+int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, PvTable& pv,
             PsflagTable& psflag, CatTab& ct, const FitContext& ctx);
 
 }  // namespace quelbro

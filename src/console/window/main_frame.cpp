@@ -1,0 +1,350 @@
+// The frame window: menus, child window list, save, print, About and closing.
+#include "console/window/main_frame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFontMetrics>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "console/window/io_window.h"
+#include "console/window/print_range.h"
+#include "console/window/system_info.h"
+
+namespace quelbro {
+
+namespace {
+constexpr int kPacingTimerMs = 100;
+constexpr int kServiceIntervalMs = 10;
+const char* const kSaveQuestion = "Save the Input/Output window?";
+}  // namespace
+
+QStringList windowSaveFilters() {
+  // "*.*" would hide files without a dot here, so All Files matches every name.
+  return {QStringLiteral("Text Files (*.txt)"), QStringLiteral("All Files (*)"),
+          QStringLiteral("Data Files (*.dat)")};
+}
+
+MainFrame::MainFrame(ShellDialogs& dialogs, const QString& title, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs) {
+  setWindowTitle(title);
+  mdi_ = new QMdiArea(this);
+  setCentralWidget(mdi_);
+
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  connect(addItem(file, QStringLiteral("&Save"), kMenuSave), &QAction::triggered, this, &MainFrame::save);
+  connect(addItem(file, QStringLiteral("Save As..."), kMenuSaveAs), &QAction::triggered, this,
+          &MainFrame::saveAs);
+  connect(addItem(file, QStringLiteral("Print..."), kMenuPrint), &QAction::triggered, this, &MainFrame::print);
+  connect(addItem(file, QStringLiteral("&About..."), kMenuAbout), &QAction::triggered, this, &MainFrame::about);
+  file->addSeparator();
+  connect(addItem(file, QStringLiteral("E&xit"), kMenuExit), &QAction::triggered, this, &MainFrame::exitProgram);
+
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+  addItem(edit, QStringLiteral("&Undo"), kMenuUndo, QKeySequence(QStringLiteral("Ctrl+Z")));
+  edit->addSeparator();
+  QAction* cut = addItem(edit, QStringLiteral("Cu&t"), kMenuCut, QKeySequence(QStringLiteral("Ctrl+X")));
+  QAction* copy = addItem(edit, QStringLiteral("&Copy"), kMenuCopy, QKeySequence(QStringLiteral("Ctrl+C")));
+  QAction* paste = addItem(edit, QStringLiteral("&Paste"), kMenuPaste, QKeySequence(QStringLiteral("Ctrl+V")));
+  QAction* del = addItem(edit, QStringLiteral("De&lete"), kMenuDelete);
+  for (QAction* a : edit->actions()) a->setEnabled(false);  // every Edit item starts grayed
+
+  windowMenu_ = menuBar()->addMenu(QStringLiteral("&Window"));
+  QAction* cascade = addItem(windowMenu_, QStringLiteral("&Cascade"), kMenuCascade,
+                             QKeySequence(QStringLiteral("Shift+F5")));
+  QAction* tile = addItem(windowMenu_, QStringLiteral("&Tile"), kMenuTile, QKeySequence(QStringLiteral("Shift+F4")));
+  QAction* arrange = addItem(windowMenu_, QStringLiteral("&Arrange Icons"), kMenuArrange);
+  connect(cascade, &QAction::triggered, mdi_, &QMdiArea::cascadeSubWindows);
+  connect(tile, &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
+  connect(arrange, &QAction::triggered, this, &MainFrame::arrangeIcons);
+  connect(windowMenu_, &QMenu::aboutToShow, this, &MainFrame::rebuildWindowMenu);
+
+  io_ = new IoWindow(text_);
+  ioSub_ = mdi_->addSubWindow(io_);
+  ioSub_->setWindowTitle(QStringLiteral("Input/Output"));
+  ioSub_->setGeometry(3, 3, 600, 300);
+  ioSub_->show();
+  io_->setFocus();
+
+  connect(cut, &QAction::triggered, io_, &IoWindow::cut);
+  connect(copy, &QAction::triggered, io_, &IoWindow::copy);
+  connect(paste, &QAction::triggered, io_, &IoWindow::paste);
+  connect(del, &QAction::triggered, io_, &IoWindow::deleteSelection);
+  connect(io_, &IoWindow::selectionChanged, this, &MainFrame::updateEditActions);
+  connect(io_, &IoWindow::copied, this, [this] {
+    pasteEnabled_ = true;
+    updateEditActions();
+  });
+  connect(QApplication::clipboard(), &QClipboard::dataChanged, this, [this] {
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    if (data != nullptr && data->hasText()) pasteEnabled_ = true;
+    updateEditActions();
+  });
+
+  timerSource_ = [](QObject& owner, int ms) { return owner.startTimer(ms, Qt::PreciseTimer); };
+  resize(800, 500);
+}
+
+MainFrame::~MainFrame() = default;
+
+QAction* MainFrame::addItem(QMenu* menu, const QString& text, int id, const QKeySequence& keys) {
+  QAction* a = menu->addAction(text);
+  a->setData(id);
+  if (!keys.isEmpty()) {
+    a->setShortcut(keys);
+    a->setShortcutContext(Qt::WindowShortcut);
+  }
+  actions_[id] = a;
+  return a;
+}
+
+QAction* MainFrame::action(int menuId) const {
+  const auto it = actions_.find(menuId);
+  return it == actions_.end() ? nullptr : it->second;
+}
+
+void MainFrame::updateEditActions() {
+  const bool sel = text_.selection().has_value();
+  action(kMenuUndo)->setEnabled(false);
+  action(kMenuCut)->setEnabled(sel);
+  action(kMenuCopy)->setEnabled(sel);
+  action(kMenuDelete)->setEnabled(sel);
+  action(kMenuPaste)->setEnabled(pasteEnabled_);
+}
+
+void MainFrame::rebuildWindowMenu() {
+  // The fixed items stay; the list of children after the separator is made anew.
+  const QList<QAction*> items = windowMenu_->actions();
+  for (QAction* a : items) {
+    const int id = a->data().toInt();
+    if (id != kMenuCascade && id != kMenuTile && id != kMenuArrange) {
+      windowMenu_->removeAction(a);
+      a->deleteLater();
+    }
+  }
+  const QList<QMdiSubWindow*> children = mdi_->subWindowList();
+  if (!children.isEmpty()) windowMenu_->addSeparator();
+  int n = 0;
+  for (QMdiSubWindow* child : children) {
+    ++n;
+    QAction* a = windowMenu_->addAction(QStringLiteral("&%1 %2").arg(n).arg(child->windowTitle()));
+    a->setCheckable(true);
+    a->setChecked(child == mdi_->activeSubWindow());
+    connect(a, &QAction::triggered, mdi_, [this, child] { mdi_->setActiveSubWindow(child); });
+  }
+}
+
+void MainFrame::arrangeIcons() {
+  // Minimised children line up along the bottom edge, left to right.
+  int x = 0;
+  const int bottom = mdi_->viewport()->height();
+  for (QMdiSubWindow* child : mdi_->subWindowList()) {
+    if (!child->isMinimized()) continue;
+    child->move(x, bottom - child->height());
+    x += child->width();
+  }
+}
+
+bool MainFrame::save() {
+  if (fileName_.isEmpty()) return saveAs();
+  return writeTo(fileName_);
+}
+
+bool MainFrame::saveAs() {
+  const auto name = dialogs_.saveFileName(this, windowSaveFilters(), QString::fromLatin1(kWindowSaveSuffix));
+  if (!name || name->isEmpty()) return false;
+  return writeTo(*name);
+}
+
+bool MainFrame::writeTo(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    dialogs_.warn(this, windowTitle(), QStringLiteral("Cannot create file"));
+    return false;
+  }
+  bool ok = true;
+  for (const std::string& line : text_.storedLines()) {
+    QByteArray bytes(line.data(), static_cast<qsizetype>(line.size()));
+    bytes.append("\r\n", 2);
+    if (f.write(bytes) != bytes.size()) ok = false;  // the remaining lines are still tried
+  }
+  f.close();
+  if (!ok) {
+    dialogs_.warn(this, windowTitle(), QStringLiteral("I/O error while writing file"));
+    return false;
+  }
+  text_.markSaved();
+  fileName_ = path;
+  ioSub_->setWindowTitle(path);
+  return true;
+}
+
+void MainFrame::print() {
+  if (printing_) return;
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setDocName(windowTitle());
+  printer.setCopyCount(1);
+  if (!dialogs_.choosePrinter(this, printer, 1, 32767)) return;
+  printText(printer);
+}
+
+void MainFrame::printText(QPrinter& printer) {
+  lastPrint_ = PrintReport{};
+  const std::vector<std::string> lines = text_.storedLines();
+  std::optional<PageRange> pages;
+  if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
+    pages = PageRange{printer.fromPage(), std::max(printer.toPage(), printer.fromPage())};
+  }
+  const QFont font = io_->textFont();
+  const QFontMetrics fm(font, &printer);
+  const int lineHeight = std::max(1, fm.height() + std::max(0, fm.leading()));
+  const int pageHeight = static_cast<int>(printer.pageRect(QPrinter::DevicePixel).height());
+  const int perPage = std::max(1, pageHeight / lineHeight);
+  const LineRange range = printLineRange(static_cast<int>(lines.size()), perPage, pages);
+  lastPrint_.linesPerPage = perPage;
+  lastPrint_.firstLine = range.first;
+  if (range.count == 0) return;  // nothing on the chosen pages
+
+  QPainter painter;
+  if (!painter.begin(&printer)) {
+    dialogs_.warn(this, windowTitle(), QStringLiteral("Cannot start printing"));
+    return;
+  }
+  painter.setFont(font);
+
+  QDialog box(nullptr, Qt::Dialog);  // stays usable while the frame is disabled
+  box.setObjectName(QStringLiteral("printingBox"));
+  box.setWindowTitle(windowTitle());
+  auto* layout = new QVBoxLayout(&box);
+  layout->addWidget(new QLabel(QStringLiteral("Printing..."), &box));
+  auto* cancel = new QPushButton(QStringLiteral("Cancel"), &box);
+  cancel->setObjectName(QStringLiteral("printingCancel"));
+  layout->addWidget(cancel);
+  printCancel_ = false;
+  connect(cancel, &QPushButton::clicked, this, [this] { printCancel_ = true; });
+  box.setModal(false);
+  box.show();
+  printing_ = true;
+  setEnabled(false);
+
+  const int copies = printer.supportsMultipleCopies() ? 1 : std::clamp(printer.copyCount(), 1, 999);
+  QElapsedTimer pace;
+  pace.start();
+  QCoreApplication::processEvents();
+  int pagesDone = 0;
+  for (int c = 0; c < copies && !printCancel_; ++c) {
+    if (c > 0) printer.newPage();  // each copy starts on a new page
+    ++pagesDone;
+    int row = 0;
+    for (int i = range.first; i < range.first + range.count; ++i) {
+      if (row == perPage) {
+        printer.newPage();
+        ++pagesDone;
+        row = 0;
+      }
+      const std::string& s = lines[static_cast<std::size_t>(i)];
+      painter.drawText(0, row * lineHeight + fm.ascent(), QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())));
+      ++row;
+      ++lastPrint_.linesPrinted;
+      if (pace.elapsed() >= kServiceIntervalMs) {
+        QCoreApplication::processEvents();
+        pace.restart();
+      }
+      if (printCancel_) break;  // stops after the current line
+    }
+  }
+  painter.end();
+  lastPrint_.pages = pagesDone;
+  lastPrint_.cancelled = printCancel_;
+  printing_ = false;
+  setEnabled(true);
+  box.hide();
+}
+
+void MainFrame::about() {
+  const std::string info = aboutText(readSystemInfo());
+  dialogs_.inform(this, QStringLiteral("About ") + windowTitle(),
+                  QString::fromLocal8Bit(info.data(), static_cast<qsizetype>(info.size())));
+}
+
+bool MainFrame::startProgram(std::function<void()> program) {
+  pacingTimer_ = timerSource_ ? timerSource_(*this, kPacingTimerMs) : 0;
+  if (pacingTimer_ == 0 &&
+      !dialogs_.askYesNo(this, windowTitle(), QStringLiteral("No timers available. Continue?"))) {
+    closed_ = true;
+    emit finished();
+    return false;
+  }
+  QTimer::singleShot(0, this, [this, program = std::move(program)] {
+    mdi_->setActiveSubWindow(ioSub_);
+    io_->setFocus();
+    running_ = true;
+    if (!closed_) program();
+    programReturned();
+  });
+  return true;
+}
+
+void MainFrame::programReturned() {
+  running_ = false;
+  io_->refresh();
+  updateEditActions();
+  if (closed_) emit finished();
+}
+
+void MainFrame::timerEvent(QTimerEvent* event) {
+  if (event->timerId() == pacingTimer_) {
+    killTimer(pacingTimer_);  // one shot
+    pacingTimer_ = 0;
+    io_->refresh();
+    return;
+  }
+  QMainWindow::timerEvent(event);
+}
+
+void MainFrame::closeEvent(QCloseEvent* event) {
+  if (printing_) {
+    printCancel_ = true;
+    event->ignore();
+    return;
+  }
+  if (closed_) {
+    event->accept();
+    return;
+  }
+  if (!text_.saved()) {
+    switch (dialogs_.askYesNoCancel(this, windowTitle(), QString::fromLatin1(kSaveQuestion))) {
+      case ShellDialogs::Answer::Cancel:
+        event->ignore();
+        return;
+      case ShellDialogs::Answer::Yes:
+        if (!save()) {
+          event->ignore();
+          return;
+        }
+        break;
+      case ShellDialogs::Answer::No:
+        break;
+    }
+  }
+  event->accept();
+  closed_ = true;
+  emit closedByUser();
+  if (!running_) emit finished();
+}
+
+}  // namespace quelbro

@@ -1,0 +1,126 @@
+// The multiple-document frame: menus File, Edit and Window with their accelerators, the one
+// "Input/Output" child, saving, printing, the About box, and the end of the program.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <functional>
+#include <map>
+
+#include "console/window/io_text.h"
+#include "console/window/shell_dialogs.h"
+
+class QAction;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QPrinter;
+
+namespace quelbro {
+
+class IoWindow;
+
+// Menu identifiers, kept as the actions' data.
+enum MenuId : int {
+  kMenuSave = 500,
+  kMenuSaveAs = 501,
+  kMenuPrint = 510,
+  kMenuAbout = 520,
+  kMenuExit = 530,
+  kMenuUndo = 600,
+  kMenuCut = 610,
+  kMenuCopy = 611,
+  kMenuPaste = 612,
+  kMenuDelete = 613,
+  kMenuTile = 700,
+  kMenuCascade = 701,
+  kMenuArrange = 702,
+};
+
+// What the last print job did.
+struct PrintReport {
+  int linesPerPage = 0;
+  int firstLine = 0;      // 0-based
+  int linesPrinted = 0;
+  int pages = 0;
+  bool cancelled = false;
+};
+
+class MainFrame : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // `title` is the program file's name.
+  MainFrame(ShellDialogs& dialogs, const QString& title, QWidget* parent = nullptr);
+  ~MainFrame() override;
+
+  IoText& text() { return text_; }
+  IoWindow* ioWindow() const { return io_; }
+  QMdiSubWindow* ioSubWindow() const { return ioSub_; }
+  QMdiArea* mdiArea() const { return mdi_; }
+  QMenu* windowMenu() const { return windowMenu_; }
+  QAction* action(int menuId) const;
+  const QString& savedFileName() const { return fileName_; }
+  const PrintReport& lastPrint() const { return lastPrint_; }
+  bool isPrinting() const { return printing_; }
+
+  // Asks for the pacing timer (the "No timers available" question when there is none), then runs
+  // `program` from the event loop. False when the user chose to end instead.
+  bool startProgram(std::function<void()> program);
+  // How the pacing timer is obtained (tests pretend there is none): returns a timer id, 0 for none.
+  void setTimerSource(std::function<int(QObject&, int)> source) { timerSource_ = std::move(source); }
+  bool programRunning() const { return running_; }
+  // The user closed the frame (after the save question).
+  bool isClosed() const { return closed_; }
+
+  // Grays or enables the Edit items for the current selection and clipboard.
+  void updateEditActions();
+
+ public slots:
+  bool save();
+  bool saveAs();
+  void print();
+  void about();
+  void exitProgram() { close(); }
+  void arrangeIcons();
+
+ signals:
+  // The frame was closed by the user; a pending read ends.
+  void closedByUser();
+  // Closed and the program has returned (or never ran): the application may quit.
+  void finished();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+
+ private:
+  QAction* addItem(QMenu* menu, const QString& text, int id, const QKeySequence& keys = {});
+  bool writeTo(const QString& path);
+  void printText(QPrinter& printer);
+  void rebuildWindowMenu();
+  void programReturned();
+
+  ShellDialogs& dialogs_;
+  IoText text_;
+  QMdiArea* mdi_ = nullptr;
+  IoWindow* io_ = nullptr;
+  QMdiSubWindow* ioSub_ = nullptr;
+  QMenu* windowMenu_ = nullptr;
+  std::map<int, QAction*> actions_;
+  bool pasteEnabled_ = false;
+  QString fileName_;
+  bool printing_ = false;
+  bool printCancel_ = false;
+  PrintReport lastPrint_;
+  std::function<int(QObject&, int)> timerSource_;
+  int pacingTimer_ = 0;
+  bool running_ = false;
+  bool closed_ = false;
+};
+
+// Name filters of the window's save dialog, in order, and its default extension.
+QStringList windowSaveFilters();
+inline constexpr const char* kWindowSaveSuffix = "txt";
+
+}  // namespace quelbro

@@ -1,0 +1,54 @@
+// The real message boxes and standard dialogs of the window shell.
+#include "console/window/shell_dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace quelbro {
+
+ShellDialogs::Answer QtShellDialogs::askYesNoCancel(QWidget* parent, const QString& title,
+                                                    const QString& question) {
+  const auto b = QMessageBox::question(parent, title, question,
+                                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                                       QMessageBox::Yes);
+  if (b == QMessageBox::Yes) return Answer::Yes;
+  if (b == QMessageBox::No) return Answer::No;
+  return Answer::Cancel;
+}
+
+bool QtShellDialogs::askYesNo(QWidget* parent, const QString& title, const QString& question) {
+  return QMessageBox::question(parent, title, question, QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::Yes) == QMessageBox::Yes;
+}
+
+void QtShellDialogs::warn(QWidget* parent, const QString& title, const QString& message) {
+  QMessageBox::warning(parent, title, message);
+}
+
+void QtShellDialogs::inform(QWidget* parent, const QString& title, const QString& message) {
+  QMessageBox::information(parent, title, message);
+}
+
+std::optional<QString> QtShellDialogs::saveFileName(QWidget* parent, const QStringList& nameFilters,
+                                                    const QString& defaultSuffix) {
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters(nameFilters);
+  dialog.setDefaultSuffix(defaultSuffix);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().front();
+}
+
+bool QtShellDialogs::choosePrinter(QWidget* parent, QPrinter& printer, int minPage, int maxPage) {
+  QPrintDialog dialog(&printer, parent);
+  dialog.setMinMax(minPage, maxPage);
+  dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+  dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+  dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+}  // namespace quelbro

@@ -1,0 +1,42 @@
+// The questions, messages and standard dialogs the window shell shows, behind one interface so
+// that tests can answer them; QtShellDialogs shows the real ones.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QPrinter;
+class QWidget;
+
+namespace quelbro {
+
+class ShellDialogs {
+ public:
+  enum class Answer { Yes, No, Cancel };
+  virtual ~ShellDialogs() = default;
+  // "Save the Input/Output window?" with Yes, No and Cancel.
+  virtual Answer askYesNoCancel(QWidget* parent, const QString& title, const QString& question) = 0;
+  // A question with Yes and No; true for Yes.
+  virtual bool askYesNo(QWidget* parent, const QString& title, const QString& question) = 0;
+  virtual void warn(QWidget* parent, const QString& title, const QString& message) = 0;
+  virtual void inform(QWidget* parent, const QString& title, const QString& message) = 0;
+  // The save dialog: Qt name filters in order, default suffix, asks before replacing a file.
+  virtual std::optional<QString> saveFileName(QWidget* parent, const QStringList& nameFilters,
+                                              const QString& defaultSuffix) = 0;
+  // The print dialog for `printer` with pages minPage..maxPage selectable; false when cancelled.
+  virtual bool choosePrinter(QWidget* parent, QPrinter& printer, int minPage, int maxPage) = 0;
+};
+
+class QtShellDialogs : public ShellDialogs {
+ public:
+  Answer askYesNoCancel(QWidget* parent, const QString& title, const QString& question) override;
+  bool askYesNo(QWidget* parent, const QString& title, const QString& question) override;
+  void warn(QWidget* parent, const QString& title, const QString& message) override;
+  void inform(QWidget* parent, const QString& title, const QString& message) override;
+  std::optional<QString> saveFileName(QWidget* parent, const QStringList& nameFilters,
+                                      const QString& defaultSuffix) override;
+  bool choosePrinter(QWidget* parent, QPrinter& printer, int minPage, int maxPage) override;
+};
+
+}  // namespace quelbro

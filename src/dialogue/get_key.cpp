@@ -1,0 +1,42 @@
+// get_key: the direction of the test results of each treatment (L or S).
+#include "console/fields.h"
+#include "dialogue/entry.h"
+
+namespace quelbro {
+
+bool get_key(Session& s, Study& st) {
+  std::string dir(80, ' ');
+  if (!s.fromFile()) {
+    // Words left over from an earlier answer never answer this question.
+    s.lin.clear();
+    s.say(" Do (L)arge or (S)mall values represent presence of abnormality for: ");
+  }
+  for (int i = 1; i <= st.NTRT; ++i) {
+    if (!s.fromFile()) s.say(Line(" Treatment ").i(i, 1).t(": ").str());
+    for (;;) {
+      Word w = GETWRD(s.lin);
+      if (!w.noword) {
+        char c = w.text[0];
+        if (c == 'L' || c == 'l' || c == 'S' || c == 's') {
+          std::size_t col = static_cast<std::size_t>(7 + 13 * (i - 1));
+          dir[col - 1] = c;
+          dir[col] = '\t';
+          st.IDIR[static_cast<std::size_t>(i)] = (c == 'L' || c == 'l') ? 1 : -1;
+          break;
+        }
+      }
+      // No word, or a word that is not a direction: the next line.
+      if (!s.readIntoLinbuf()) {
+        if (s.fromFile()) {
+          s.say(ListLine().t("ERROR: the data file ends inside the direction line."));
+          refuseDataset(s);
+        }
+        return false;
+      }
+    }
+  }
+  if (s.store.isOpen()) s.store.writeLine(ListLine().t(dir.substr(0, 79)).str());
+  return true;
+}
+
+}  // namespace quelbro

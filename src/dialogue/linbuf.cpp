@@ -1,0 +1,144 @@
+// LINBUF, GETWRD and TONUM: the line parsing every answer and data line goes through.
+#include "dialogue/linbuf.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+namespace quelbro {
+
+namespace {
+
+bool isDelimiter(char c) { return c == ' ' || c == '\t'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Largest magnitude that still rounds to a finite float (FLT_MAX plus half an ulp).
+const double kFloatLimit = std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
+
+}  // namespace
+
+void LineBuffer::set(std::string_view line) {
+  buf_.assign(line.substr(0, std::min(line.size(), kLineWidth)));
+  buf_.resize(kLineWidth, ' ');
+}
+
+Word GETWRD(LineBuffer& lin) {
+  Word w;
+  std::string& b = lin.raw();
+  std::size_t i = 0;
+  while (i < kLineWidth && isDelimiter(b[i])) ++i;
+  if (i >= kLineWidth) return w;
+  w.noword = false;
+  std::size_t j = i;
+  while (j < kLineWidth && !isDelimiter(b[j])) ++j;
+  w.text = b.substr(i, j - i);
+  if (j >= kLineWidth) {
+    lin.clear();
+  } else {
+    std::string rest = b.substr(j);
+    rest.resize(kLineWidth, ' ');
+    b = rest;
+  }
+  return w;
+}
+
+NumberRead TONUM(std::string_view word, int& maxdec) {
+  NumberRead r;
+  const std::size_t n = word.size();
+  std::size_t p = 0;
+  bool negative = false;
+  if (p < n && (word[p] == '+' || word[p] == '-')) {
+    negative = word[p] == '-';
+    ++p;
+  }
+  const std::size_t mantStart = p;
+  std::size_t intDigits = 0, fracDigits = 0;
+  while (p < n && isDigit(word[p])) ++p, ++intDigits;
+  bool point = false;
+  if (p < n && word[p] == '.') {
+    point = true;
+    ++p;
+    while (p < n && isDigit(word[p])) ++p, ++fracDigits;
+  }
+  const std::size_t mantEnd = p;
+  if (intDigits + fracDigits == 0) return r;
+  bool exponent = false;
+  long long expValue = 0;
+  if (p < n && (word[p] == 'e' || word[p] == 'E')) {
+    exponent = true;
+    ++p;
+    bool expNegative = false;
+    if (p < n && (word[p] == '+' || word[p] == '-')) {
+      expNegative = word[p] == '-';
+      ++p;
+    }
+    std::size_t expDigits = 0;
+    while (p < n && isDigit(word[p])) {
+      if (expValue < 100000) expValue = expValue * 10 + (word[p] - '0');  // saturates far out of range
+      ++p, ++expDigits;
+    }
+    if (expDigits == 0) return r;
+    if (expNegative) expValue = -expValue;
+  }
+  if (p != n) return r;
+
+  // The mantissa digits in order, and where the first and last nonzero ones stand.
+  std::string digits;
+  for (std::size_t i = mantStart; i < mantEnd; ++i)
+    if (word[i] != '.') digits.push_back(word[i]);
+  long long firstNonzero = -1, lastNonzero = -1;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (digits[i] != '0') {
+      if (firstNonzero < 0) firstNonzero = static_cast<long long>(i);
+      lastNonzero = static_cast<long long>(i);
+    }
+  }
+
+  double value = 0.0;
+  std::string_view body = word.substr(word[0] == '+' ? 1 : 0);
+  auto res = std::from_chars(body.data(), body.data() + body.size(), value, std::chars_format::general);
+  if (res.ec == std::errc::result_out_of_range) {
+    // Too large or too small for a double; the place of the leading digit tells which.
+    if (firstNonzero < 0) {
+      value = 0.0;
+    } else {
+      long long magnitude = static_cast<long long>(intDigits) - 1 - firstNonzero + expValue;
+      if (magnitude >= 0) return r;
+      value = negative ? -0.0 : 0.0;
+    }
+  } else if (res.ec != std::errc() || res.ptr != body.data() + body.size()) {
+    return r;
+  }
+  if (!std::isfinite(value) || std::fabs(value) >= kFloatLimit) return r;
+
+  int decimals = 0;
+  if (exponent) {
+    // Decimals of the value once the exponent is applied, trailing zeros not counted.
+    if (lastNonzero >= 0) {
+      long long d = lastNonzero + 1 - static_cast<long long>(intDigits) - expValue;
+      decimals = static_cast<int>(std::clamp(d, 0LL, 99LL));
+    }
+  } else if (point) {
+    decimals = static_cast<int>(n - (word.find('.') + 1));
+  }
+  if (decimals > maxdec) maxdec = decimals;
+  r.error = false;
+  r.value = value;
+  r.decimals = decimals;
+  return r;
+}
+
+int lastNonBlank(std::string_view s) {
+  for (std::size_t i = s.size(); i > 0; --i)
+    if (s[i - 1] != ' ') return static_cast<int>(i);
+  return 0;
+}
+
+bool isBlankText(std::string_view s) {
+  for (char c : s)
+    if (!isDelimiter(c)) return false;
+  return true;
+}
+
+}  // namespace quelbro

@@ -1,0 +1,322 @@
+// MAIN: the banner, the cycles of file questions and datasets, the readers and
+// their case data, the jackknife per reader and treatment, and the analysis.
+#include <memory>
+
+#include "anova/anova.h"
+#include "console/fields.h"
+#include "dialogue/entry.h"
+#include "dialogue/file_selection.h"
+#include "dialogue/jknife.h"
+#include "dialogue/program.h"
+
+namespace quelbro {
+
+namespace {
+
+constexpr int kReaderBound = 10;
+
+enum class DatasetEnd {
+  Analysed,  // the dataset is done; go on with the next one (file) or cycle (console)
+  Restart,   // back to the opening questions
+  Quit,      // the program ends (quit, end of console input)
+  Stop       // an inconsistent data file ends the program
+};
+
+void banner(Session& s) {
+  s.emptyLines(5);
+  s.say(blanks(13) + s.title);
+  s.say("");
+  s.say(blanks(13).append("Maximum Likelihood Estimation of Binormal ROC Curves"));
+  s.say(blanks(13).append("From Discrete-Category or Continuously-Distributed "));
+  s.say(blanks(13).append("Test Results for Multiple Readers and Multiple Cases"));
+  s.emptyLines(2);
+}
+
+// Fortran-style integer field: blanks ignored, optional sign, digits.
+bool readIntField(std::string_view text, int& v) {
+  std::string t;
+  for (char c : text)
+    if (c != ' ' && c != '\t') t.push_back(c);
+  if (t.empty()) {
+    v = 0;
+    return true;
+  }
+  std::size_t p = (t[0] == '+' || t[0] == '-') ? 1 : 0;
+  if (p == t.size()) return false;
+  long long x = 0;
+  for (std::size_t i = p; i < t.size(); ++i) {
+    if (t[i] < '0' || t[i] > '9') return false;
+    if (x < 1000000000) x = x * 10 + (t[i] - '0');
+  }
+  v = static_cast<int>(t[0] == '-' ? -x : x);
+  return true;
+}
+
+// A free-form integer: the first item of the line (items end at a blank, tab,
+// comma or slash).
+bool readFreeInt(std::string_view line, int& v) {
+  std::size_t i = 0;
+  while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+  std::size_t j = i;
+  while (j < line.size() && line[j] != ' ' && line[j] != '\t' && line[j] != ',' && line[j] != '/') ++j;
+  if (j == i) return false;
+  return readIntField(line.substr(i, j - i), v);
+}
+
+// The number of readers to be typed (1..10); false at the end of the input.
+bool askReaders(Session& s, Study& st) {
+  std::string line;
+  for (;;) {
+    s.emptyListLine();
+    s.say(cat({" How many readers do you wish to enter (1-", I(kReaderBound, 2), ")? "}));
+    if (!s.readInput(line)) return false;
+    int n = 0;
+    if (readIntField(line.substr(0, std::min<std::size_t>(2, line.size())), n) && n >= 1 &&
+        n <= kReaderBound) {
+      st.NRDMAX = n;
+      return true;
+    }
+    s.say(ListLine().t("Error: Up to ").i(kReaderBound).t(" readers may be entered"));
+  }
+}
+
+// The announced numbers of actually-negative and actually-positive cases.
+bool askCaseCounts(Session& s, Study& st) {
+  std::string line;
+  for (;;) {
+    s.emptyListLine();
+    int n0 = 0, n1 = 0;
+    bool ok = true;
+    s.say(" How many Actually-Negative cases will you be entering?: ");
+    if (!s.readInput(line)) return false;
+    ok = readFreeInt(line, n0);
+    if (ok) {
+      s.say(" How many Actually-Positive cases will you be entering?: ");
+      if (!s.readInput(line)) return false;
+      ok = readFreeInt(line, n1);
+    }
+    if (ok && n0 >= 1 && n0 <= kMaxCasesPerState && n1 >= 1 && n1 <= kMaxCasesPerState) {
+      st.expectNeg = n0;
+      st.expectPos = n1;
+      return true;
+    }
+    s.emptyListLine();
+    s.say(ListLine().t("ERROR: Invalid Numer of cases entered."));
+    s.say(ListLine().t("       Must be a Number between 1 and 2000."));
+    s.emptyListLine();
+  }
+}
+
+// One block of case lines; with typed entry it is repeated until the count
+// announced for the study has been entered. A repeated block is cut out of the
+// store file again.
+BlockEnd caseBlock(Session& s, Study& st, int state, int reader, int& count) {
+  const long mark = s.store.tell();
+  const int expected = state == 1 ? st.expectNeg : st.expectPos;
+  for (;;) {
+    BlockEnd end = READIN(s, st, state, reader, count);
+    if (end != BlockEnd::Done || s.fromFile()) return end;
+    if (count == expected) return end;
+    s.say(cat({" ERROR: expecting ", widenedInt(expected, 3),
+               state == 1 ? " Actually-Negative" : " Actually-Positive", " cases"}));
+    s.say(cat({"        Only ", widenedInt(count, 3), " cases entered"}));
+    if (s.store.isOpen()) s.store.truncateTo(mark);
+  }
+}
+
+FitContext fitContext(Session& s, const Study& st, const Destinations& out, int r, int t) {
+  FitContext c;
+  c.out = &out;
+  c.title = s.title;
+  c.datdes = st.DATDES;
+  c.readerName = st.RDRNAM[static_cast<std::size_t>(r)];
+  c.treatmentDes = st.TRTDES[static_cast<std::size_t>(t)];
+  c.input = s.inputKind();
+  c.fileName = c.input == InputKind::TypedNotSaved ? std::string() : s.reportFileName.substr(0, 20);
+  c.maxdec = st.MAXDEC;
+  c.direction = st.IDIR[static_cast<std::size_t>(t)];
+  c.date = DATSTR(s.clock);
+  c.time = TIMSTR(s.clock);
+  return c;
+}
+
+// Case entry of one reader, the count checks, and the jackknife per treatment.
+DatasetEnd readerCases(Session& s, Study& st, int r) {
+  const bool typed = !s.fromFile();
+  const long mark = s.store.tell();
+  int n0 = 0, n1 = 0;
+  // A typed reader is entered again after a failed check; each pass reads input.
+  for (;;) {
+    st.XNEG.clear();
+    st.XPOS.clear();
+    if (typed && r == 1 && !askCaseCounts(s, st)) return DatasetEnd::Quit;
+
+    BlockEnd end = caseBlock(s, st, 1, r, n0);
+    if (end == BlockEnd::Quit) return DatasetEnd::Quit;
+    if (end == BlockEnd::Refused) return DatasetEnd::Restart;
+    if (typed) {
+      s.say(" **** end of actually-negative cases ****");
+      s.emptyLines(2);
+    }
+    end = caseBlock(s, st, 2, r, n1);
+    if (end == BlockEnd::Quit) return DatasetEnd::Quit;
+    if (end == BlockEnd::Refused) return DatasetEnd::Restart;
+
+    if (!typed && (n0 == 0 || n1 == 0)) {
+      s.say(ListLine().t(cat({"ERROR: Reader ", std::to_string(r), " has no Actually-",
+                              n0 == 0 ? "Negative" : "Positive", " cases in the data file."})));
+      refuseDataset(s);
+      return DatasetEnd::Restart;
+    }
+    // Every reader must have the first reader's numbers of cases in each truth state.
+    if (st.NCASE != 0 && (n0 != st.firstNeg || n1 != st.firstPos)) {
+      s.say("");
+      s.say(" Error: Wrong number of data input for this reader");
+      if (!typed) return DatasetEnd::Stop;
+      if (s.store.isOpen()) s.store.truncateTo(mark);
+      continue;
+    }
+    break;
+  }
+  if (st.NCASE == 0) {
+    st.firstNeg = n0;
+    st.firstPos = n1;
+  }
+  st.NCASE = n0 + n1;
+  if (typed) s.say("**** end of actually-positive cases ****");
+  s.say(ListLine().t("Starting Analysis for reader").i(r));
+
+  Destinations out = s.destinations();
+  for (int t = 1; t <= st.NTRT; ++t)
+    JKNIFE(r, t, n0, n1, st.XNEG, st.XPOS, st.PV, st.PSFLAG, st.CATTAB, fitContext(s, st, out, r, t));
+  return DatasetEnd::Analysed;
+}
+
+DatasetEnd dataset(Session& s, Study& st) {
+  if (!READHL(s, st)) return s.quit ? DatasetEnd::Quit : DatasetEnd::Restart;
+  st.PV.clear();
+  for (auto& row : st.PSFLAG) row.fill(0);
+  st.MAXDEC = 0;
+  st.NTRT = 0;
+  st.NRDR = 0;
+  st.NCASE = 0;
+  st.firstNeg = st.firstPos = 0;
+
+  if (s.fromFile()) {
+    st.NRDMAX = kMaxReaders;
+  } else if (!askReaders(s, st)) {
+    return DatasetEnd::Quit;
+  }
+
+  std::string line;
+  bool reachedMax = false;
+  while (st.NRDR < st.NRDMAX) {
+    if (!s.fromFile()) {
+      s.emptyListLine();
+      s.say(cat({" Enter Name for Reader ", widenedInt(st.NRDR + 1, 1), ": "}));
+    }
+    if (!s.readInput(line)) {
+      if (s.quit) return DatasetEnd::Quit;
+      // End of the file before the first reader: no dataset at all.
+      if (st.NRDR == 0) return DatasetEnd::Restart;
+      break;
+    }
+    if (line.find('#') != std::string::npos) break;
+    st.NRDR += 1;
+    const int r = st.NRDR;
+    if (lastNonBlank(line) > 20) s.say(ListLine().t("Truncating to 20 Characters"));
+    st.RDRNAM[static_cast<std::size_t>(r)] = padTo(line, 20);
+    if (s.store.isOpen()) s.store.writeLine(ListLine().t(st.RDRNAM[static_cast<std::size_t>(r)]).str());
+    s.emptyListLine();
+    if (r == 1) {
+      if (!getdesc(s, st) || !get_key(s, st)) return s.quit ? DatasetEnd::Quit : DatasetEnd::Restart;
+    }
+    DatasetEnd end = readerCases(s, st, r);
+    if (end != DatasetEnd::Analysed) return end;
+    reachedMax = st.NRDR == st.NRDMAX;
+  }
+  if (reachedMax) {
+    if (!s.fromFile()) s.say(ListLine().t("Please enter a Pound sign (#)"));
+    if (!s.readInput(line) && s.quit) return DatasetEnd::Quit;
+  }
+  if (s.store.isOpen()) s.store.writeLine(ListLine().t("#").str());
+  s.emptyListLine();
+  if (st.NRDR < 2 || st.NTRT < 2) {
+    s.say("QUELBRO needs at least 2 readers and 2 treatments to correctly compute the ANOVA table");
+    s.say("PLEASE use FENDARO for 1 reader - 2 treatments       or 2 Readers - 1 Treatment");
+  } else {
+    Destinations out = s.destinations();
+    AnovaContext ctx;
+    ctx.out = &out;
+    for (int r = 1; r <= st.NRDR; ++r)
+      ctx.readerNames[static_cast<std::size_t>(r)] = st.RDRNAM[static_cast<std::size_t>(r)];
+    for (int t = 1; t <= st.NTRT; ++t)
+      ctx.treatmentDes[static_cast<std::size_t>(t)] = st.TRTDES[static_cast<std::size_t>(t)];
+    ctx.date = DATSTR(s.clock);
+    ctx.time = TIMSTR(s.clock);
+    ANOVA(st.PV, st.NRDR, st.NTRT, st.NCASE, st.PSFLAG, ctx);
+  }
+  st.NRDR = st.NCASE = st.NRDMAX = 0;
+  st.expectNeg = st.expectPos = 0;
+  return DatasetEnd::Analysed;
+}
+
+template <typename Select>
+void MAIN(Session& s, Select select) {
+  auto study = std::make_unique<Study>();  // the study tables, allocated once for the run
+  Study& st = *study;
+  banner(s);
+  // Each cycle reads at least one answer, so the end of the input ends the run.
+  for (;;) {
+    s.quit = s.restart = false;
+    st.NRDR = st.NCASE = st.NRDMAX = 0;
+    s.say(Line().at(61, "DATE - ").t(DATSTR(s.clock)).str());
+    s.say(Line().at(62, "TIME - ").t(TIMSTR(s.clock)).str());
+    s.emptyLines(2);
+    s.emptyListLine();
+    select(s);
+    if (s.quit) break;
+    if (s.restart) {
+      s.emptyLines(7);
+      s.closeAll();
+      continue;
+    }
+    if (s.fromFile()) {
+      s.say(ListLine().t("--- program is reading input data; please wait ---"));
+      s.emptyListLine();
+      s.emptyListLine();
+    } else {
+      s.emptyLines(7);
+    }
+    DatasetEnd end = DatasetEnd::Analysed;
+    // A data file holds datasets until its end; every dataset consumes lines.
+    do {
+      end = dataset(s, st);
+    } while (end == DatasetEnd::Analysed && s.fromFile());
+    if (end == DatasetEnd::Quit) break;
+    if (end == DatasetEnd::Stop) {
+      s.closeInput();
+      s.report.close();
+      break;
+    }
+    if (end == DatasetEnd::Restart) {
+      s.emptyLines(7);
+      s.closeAll();
+    }
+  }
+  s.closeAll();
+}
+
+}  // namespace
+
+void runConsoleProgram(TextConsole& console, const Clock& clock) {
+  Session s(console, clock, padTo("QUELBRO (DOS version 1.0 beta):", 60));
+  MAIN(s, [](Session& ss) { iofilenop(ss); });
+}
+
+void runWindowedProgram(TextConsole& console, const Clock& clock, FileChooser& chooser) {
+  Session s(console, clock, padTo("QUELBRO (Windows version 1.0 beta):", 60));
+  MAIN(s, [&chooser](Session& ss) { iofile(ss, chooser); });
+}
+
+}  // namespace quelbro

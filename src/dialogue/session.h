@@ -1,0 +1,74 @@
+// The run's input and output state: the console, the input source (console or
+// case data file), the store and report files, LINBUF and the cycle flags.
+#pragma once
+
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "console/clock.h"
+#include "console/destinations.h"
+#include "console/fields.h"
+#include "console/out_file.h"
+#include "console/text_console.h"
+#include "dialogue/linbuf.h"
+#include "fit/fit_context.h"
+
+namespace quelbro {
+
+// Joins texts (a plain `"literal" + std::string` trips a false -Wrestrict in g++ 12).
+inline std::string cat(std::initializer_list<std::string_view> parts) {
+  std::string s;
+  for (std::string_view p : parts) s.append(p);
+  return s;
+}
+
+struct Session {
+  Session(TextConsole& console, const Clock& clk, std::string titleText)
+      : con(console), clock(clk), title(std::move(titleText)), store(&console), report(&console) {}
+  ~Session() { closeAll(); }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  TextConsole& con;
+  const Clock& clock;
+  std::string title;  // 60 characters
+
+  std::FILE* in = nullptr;  // the case data file being read; null: console input
+  std::string inPath;
+  OutFile store;               // typed data saved as a case data file
+  OutFile report;              // the report file
+  std::string reportFileName;  // name of the input or store file, 20 characters at most
+
+  LineBuffer lin;  // LINBUF
+  bool quit = false;
+  bool restart = false;
+
+  bool fromFile() const { return in != nullptr; }
+
+  // One line of the input source (console or data file), cut to 80 columns.
+  // False at the end of the input; at the end of console input the quit flag
+  // is set, since the dialogue cannot go on.
+  bool readInput(std::string& line);
+  // One answer line typed at the console (the file questions), cut to `keep`.
+  bool readConsole(std::string& line, std::size_t keep = kLineWidth);
+  // Reads the next line of the input source into LINBUF.
+  bool readIntoLinbuf();
+
+  void say(std::string_view line) { con.writeLine(line); }
+  void say(const ListLine& line) { con.writeLine(line.str()); }
+  void say(const Line& line) { con.writeLine(line.str()); }
+  void emptyLines(int n) {
+    for (int i = 0; i < n; ++i) con.writeLine("");
+  }
+  void emptyListLine() { con.writeLine(" "); }
+
+  void closeInput();
+  void closeAll();
+  // Where report blocks go: the screen and, when open, the report file.
+  Destinations destinations() { return Destinations(con, report.isOpen() ? &report : nullptr); }
+  InputKind inputKind() const;
+};
+
+}  // namespace quelbro

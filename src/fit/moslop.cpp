@@ -1,0 +1,219 @@
+// Maximum-likelihood fit of the binormal ROC model to category counts: Fisher
+// scoring with step halving (after Dorfman and Alf's scoring for rating data).
+#include "fit/moslop.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "anova/distributions.h"
+#include "console/fields.h"
+#include "fit/spdinv.h"
+
+namespace quelbro {
+namespace {
+
+constexpr double kProbFloor = 5e-8;
+constexpr double kInvTol = 0.001;
+constexpr double kConvCrit = 0.001;
+constexpr double kSqrt2Pi = 2.506628275;
+
+int categories(const CatTab& ct) { return std::clamp(ct.NCAT, 1, kMaxCategories); }
+
+// A category probability below the floor (or a NaN from broken parameters) is
+// raised to the floor, so every logarithm and quotient stays finite.
+inline double floored(double p) { return p >= kProbFloor ? p : kProbFloor; }
+
+}  // namespace
+
+void TERMS(const CatTab& ct, FitWork& w) {
+  const int k = categories(ct);
+  const double a = ct.PARM[1];
+  const double b = ct.PARM[2];
+  w.CDFPOS.fill(0.0);
+  w.PDFPOS.fill(0.0);
+  w.CDFNEG.fill(0.0);
+  w.PDFNEG.fill(0.0);
+  w.PRPOS.fill(0.0);
+  w.PRNEG.fill(0.0);
+  w.CDFPOS[k + 1] = 1.0;
+  w.CDFNEG[k + 1] = 1.0;
+  for (int i = 2; i <= k; ++i) PNORM(b * ct.PARM[i + 1] - a, w.CDFPOS[i], w.PDFPOS[i]);
+  for (int i = 2; i <= k; ++i) PNORM(ct.PARM[i + 1], w.CDFNEG[i], w.PDFNEG[i]);
+  double logl = 0.0;
+  for (int c = 1; c <= k; ++c) {
+    w.PRPOS[c] = floored(w.CDFPOS[c + 1] - w.CDFPOS[c]);
+    w.PRNEG[c] = floored(w.CDFNEG[c + 1] - w.CDFNEG[c]);
+    logl += ct.CNEG[c] * std::log(w.PRNEG[c]) + ct.CPOS[c] * std::log(w.PRPOS[c]);
+  }
+  w.LOGL = logl;
+}
+
+void PDEV(const CatTab& ct, FitWork& w) {
+  const int k = categories(ct);
+  const double b = ct.PARM[2];
+  const double n1 = ct.NPOS;
+  const double n0 = ct.NNEG;
+  // Finite cut-offs Z(1..K-1); the infinite ones Z(0) and Z(K) only ever meet
+  // a zero density, so their products are taken as 0.
+  auto z = [&](int j) { return (j >= 1 && j <= k - 1) ? ct.PARM[j + 2] : 0.0; };
+  const auto& pp = w.PDFPOS;
+  const auto& pn = w.PDFNEG;
+  const auto& prp = w.PRPOS;
+  const auto& prn = w.PRNEG;
+
+  for (auto& row : w.HESS) row.fill(0.0);
+  w.GRAD.fill(0.0);
+
+  double g1 = 0.0, g2 = 0.0, h11 = 0.0, h22 = 0.0, h12 = 0.0;
+  for (int i = 2; i <= k; ++i) {
+    const double rp = ct.CPOS[i - 1] / prp[i - 1] - ct.CPOS[i] / prp[i];
+    const double rn = ct.CNEG[i - 1] / prn[i - 1] - ct.CNEG[i] / prn[i];
+    const double ea = (pp[i] - pp[i - 1]) / prp[i - 1] - (pp[i + 1] - pp[i]) / prp[i];
+    const double eb = (pp[i] * z(i - 1) - pp[i - 1] * z(i - 2)) / prp[i - 1] -
+                      (pp[i + 1] * z(i) - pp[i] * z(i - 1)) / prp[i];
+    g1 -= pp[i] * rp;
+    g2 += pp[i] * z(i - 1) * rp;
+    w.GRAD[i + 1] = b * pp[i] * rp + pn[i] * rn;
+    h11 += pp[i] * ea;
+    h22 += pp[i] * z(i - 1) * eb;
+    h12 += pp[i] * z(i - 1) * ea;
+    w.HESS[1][i + 1] = w.HESS[i + 1][1] = n1 * b * pp[i] * ea;
+    w.HESS[2][i + 1] = w.HESS[i + 1][2] = -n1 * b * pp[i] * eb;
+    w.HESS[i + 1][i + 1] = -(n1 * (b * pp[i]) * (b * pp[i]) * (1.0 / prp[i - 1] + 1.0 / prp[i]) +
+                             n0 * pn[i] * pn[i] * (1.0 / prn[i - 1] + 1.0 / prn[i]));
+    if (i <= k - 1) {
+      w.HESS[i + 1][i + 2] = w.HESS[i + 2][i + 1] =
+          n1 * b * b * pp[i] * pp[i + 1] / prp[i] + n0 * pn[i] * pn[i + 1] / prn[i];
+    }
+  }
+  w.GRAD[1] = g1;
+  w.GRAD[2] = g2;
+  w.HESS[1][1] = -n1 * h11;
+  w.HESS[2][2] = -n1 * h22;
+  w.HESS[1][2] = w.HESS[2][1] = n1 * h12;
+}
+
+void MOSLOP(CatTab& ct, int& iter, CovMat& covmat, FitWork& w, LineSink& screen) {
+  const int k = categories(ct);
+  const int npar = k + 1;
+  const int ncut = k - 1;
+  constexpr int n21 = kMaxParams;
+  double step = 1.0;
+  double crit = 1.0;
+  double llold = 0.0;
+  bool conv = false;
+  // Scoring direction in parameter order (DA, DB, DZ(1..)). Before any
+  // direction exists it is zero, so a retreat on the first pass stays put.
+  std::array<double, kMaxParams + 1> delta{};
+  w.LOGL = 0.0;
+  iter = 0;
+  for (auto& row : covmat) row.fill(0.0);
+
+  // A pass that detects convergence starts one more pass without the pass
+  // limit test; that pass ends the fit at the latest at pass limit + 2.
+  while (iter <= kMaxPasses + 1) {
+    ++iter;
+    TERMS(ct, w);
+    PDEV(ct, w);
+    if (iter == 1) llold = w.LOGL;
+
+    // Expected information (the negated leading block), packed, inverted.
+    for (int j = 1; j <= n21; ++j) {
+      for (int i = 1; i <= n21; ++i) {
+        double v = w.HESS[i][j];
+        if (i <= npar && j <= npar) v = -v;
+        w.full[static_cast<std::size_t>((j - 1) * n21 + i - 1)] = v;
+      }
+    }
+    MATCVT(w.full, w.packed, n21, kFullMode, kPackedMode);
+    int ier = 0;
+    SPDINV(w.packed, npar, kInvTol, ier);
+
+    if (ier < 0) {
+      // Not positive definite: no new direction; retreat along the last one.
+      step = -std::fabs(step) * 0.5;
+    } else {
+      if (ier > 0) screen.writeLine(Line().t(" LOSS OF SIGNIFICANCE.  STEP ").i(ier, 5).t("+1").str());
+      MATCVT(w.packed, w.full, n21, kPackedMode, kFullMode);
+      for (int j = 1; j <= n21; ++j)
+        for (int i = 1; i <= n21; ++i) covmat[i][j] = w.full[static_cast<std::size_t>((j - 1) * n21 + i - 1)];
+      if (conv || k < 4) return;
+      for (int i = 1; i <= npar; ++i) {
+        double s = 0.0;
+        for (int j = 1; j <= npar; ++j) s += covmat[i][j] * w.GRAD[j];
+        delta[i] = s;
+      }
+      step = 1.0;
+    }
+
+    // Line search: full step, then back to 1/2, 1/4, ... of the direction
+    // while the log-likelihood has fallen noticeably (at most ~21 trials).
+    bool restart = false;
+    for (int trial = 0; trial < 64; ++trial) {
+      ct.PARM[1] += step * delta[1];
+      ct.PARM[2] += step * delta[2];
+      for (int i = 1; i <= ncut; ++i) ct.PARM[i + 2] += step * delta[i + 2];
+      if (step == 1.0) llold = w.LOGL;
+      TERMS(ct, w);
+      if (step == 1.0 && iter != 1) {
+        double s = 0.0;
+        for (int j = 1; j <= npar; ++j) s += std::fabs(delta[j]);
+        crit = 6.0 * s / (k + 1);
+        if (crit <= kConvCrit) {
+          conv = true;
+          restart = true;
+          break;
+        }
+      }
+      if (w.LOGL >= llold) break;
+      const double r = std::fabs((w.LOGL - llold) / crit);
+      if (std::fabs(step) > 1e-6 && r > 1e-5) {
+        step = -std::fabs(step) * 0.5;
+        continue;
+      }
+      break;
+    }
+    if (restart) continue;
+    if (iter > kMaxPasses) break;
+  }
+  screen.writeLine(Line().x(10).t("DOES NOT CONVERGE -- 100 ITERATIONS").str());
+}
+
+double HF(const CatTab& ct, int k, double z) {
+  if (k < 1 || k > kMaxCategories - 1) return 0.0;
+  const double n0 = ct.NNEG;
+  const double n1 = ct.NPOS;
+  const double cn = ct.CUMNEG[k];
+  const double cs = ct.CUMPOS[k];
+  const double a = ct.PARM[1];
+  const double b = ct.PARM[2];
+  const double z2 = z * z;
+
+  // Beyond five standard deviations the tail probability is replaced by
+  // phi(t) (t^2 - 1) / |t|^3 and the opposite probability by 1.
+  double t1;
+  if (z < -5.0) {
+    t1 = -(z2 * z * kSqrt2Pi * std::exp(z2 / 2.0) * cn / (z2 - 1.0) + n0 - cn);
+  } else if (z <= 5.0) {
+    const double p = Phi(z);
+    t1 = cn / p - (n0 - cn) / (1.0 - p);
+  } else {
+    t1 = cn - (n0 - cn) * z2 * z * kSqrt2Pi * std::exp(z2 / 2.0) / (z2 - 1.0);
+  }
+
+  const double w = b * z - a;
+  const double w2 = w * w;
+  double t2;
+  if (w < -5.0) {
+    t2 = -b * std::exp(z2 / 2.0) * (kSqrt2Pi * w2 * w * cs / (w2 - 1.0) + std::exp(-w2 / 2.0) * (n1 - cs));
+  } else if (w <= 5.0) {
+    const double p = Phi(w);
+    t2 =
+        b * std::exp(((1.0 - b * b) * z2 + 2.0 * a * b * z - a * a) / 2.0) * (cs / p - (n1 - cs) / (1.0 - p));
+  } else {
+    t2 = b * std::exp(z2 / 2.0) * (cs * std::exp(-w2 / 2.0) - kSqrt2Pi * (n1 - cs) * w2 * w / (w2 - 1.0));
+  }
+  return t1 + t2;
+}
+
+}  // namespace quelbro

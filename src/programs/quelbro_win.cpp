@@ -1,0 +1,27 @@
+// quelbro-win: the dialogue in the input/output window of a multiple-document frame.
+#include <QApplication>
+#include <QFileInfo>
+
+#include "console/clock.h"
+#include "console/window/main_frame.h"
+#include "console/window/qt_file_chooser.h"
+#include "console/window/shell_dialogs.h"
+#include "console/window/window_console.h"
+#include "dialogue/program.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  // The application ends when the frame is closed and the dialogue has returned, not before.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  quelbro::QtShellDialogs dialogs;
+  quelbro::MainFrame frame(dialogs, QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+  QObject::connect(&frame, &quelbro::MainFrame::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+  frame.show();
+
+  quelbro::WindowConsole console(frame);
+  quelbro::QtFileChooser chooser;
+  quelbro::SystemClock clock;
+  if (!frame.startProgram([&] { quelbro::runWindowedProgram(console, clock, chooser); })) return 0;
+  return QApplication::exec();
+}

@@ -1,0 +1,155 @@
+// Word extraction and number conversion of answer and data lines.
+#include "dialogue/linbuf.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <string>
+
+namespace quelbro {
+namespace {
+
+std::string cols(std::string s) {
+  s.resize(kLineWidth, ' ');
+  return s;
+}
+
+TEST(Getwrd, BlankAndTabOnlyLineHasNoWord) {
+  LineBuffer lin;
+  lin.set(" \t  \t\t   ");
+  Word w = GETWRD(lin);
+  EXPECT_TRUE(w.noword);
+  EXPECT_EQ(w.length(), 0);
+}
+
+TEST(Getwrd, TwoDigitWordLeavesBufferBlank) {
+  LineBuffer lin;
+  lin.set("12");
+  Word w = GETWRD(lin);
+  ASSERT_FALSE(w.noword);
+  EXPECT_EQ(w.text, "12");
+  EXPECT_EQ(w.length(), 2);
+  EXPECT_EQ(lin.text(), std::string(80, ' '));
+  EXPECT_TRUE(GETWRD(lin).noword);
+}
+
+TEST(Getwrd, WordsComeInOrderAndTheDelimiterStaysInColumnOne) {
+  LineBuffer lin;
+  lin.set("  3.5\t4 first  reading");
+  EXPECT_EQ(GETWRD(lin).text, "3.5");
+  EXPECT_EQ(lin.text(), cols("\t4 first  reading"));
+  EXPECT_EQ(GETWRD(lin).text, "4");
+  EXPECT_EQ(lin.text(), cols(" first  reading"));
+  EXPECT_EQ(GETWRD(lin).text, "first");
+  EXPECT_EQ(GETWRD(lin).text, "reading");
+  EXPECT_TRUE(GETWRD(lin).noword);
+}
+
+TEST(Getwrd, WordRunningToColumn80BlanksTheBuffer) {
+  LineBuffer lin;
+  lin.set(std::string(70, ' ') + "abcdefghijKLM");  // columns 71..83; 81.. are not read
+  Word w = GETWRD(lin);
+  EXPECT_EQ(w.text, "abcdefghij");
+  EXPECT_EQ(lin.text(), std::string(80, ' '));
+}
+
+TEST(Getwrd, OnlyEightyColumnsAreRead) {
+  LineBuffer lin;
+  lin.set(std::string(80, ' ') + "late");
+  EXPECT_TRUE(GETWRD(lin).noword);
+}
+
+TEST(Getwrd, BytesAboveAsciiArePartOfWords) {
+  LineBuffer lin;
+  lin.set("\xC3\xA9t\xC3\xA9 x");
+  EXPECT_EQ(GETWRD(lin).text, "\xC3\xA9t\xC3\xA9");
+  EXPECT_EQ(GETWRD(lin).text, "x");
+}
+
+struct NumCase {
+  const char* word;
+  bool ok;
+  double value;  // expected value, compared exactly or to float precision
+  int decimals;
+};
+
+class TonumTable : public ::testing::TestWithParam<NumCase> {};
+
+TEST_P(TonumTable, ReadsTheWordWhole) {
+  const NumCase& c = GetParam();
+  int maxdec = 0;
+  NumberRead r = TONUM(c.word, maxdec);
+  EXPECT_EQ(!r.error, c.ok) << c.word;
+  if (c.ok && !r.error) {
+    EXPECT_DOUBLE_EQ(r.value, c.value) << c.word;
+    EXPECT_EQ(r.decimals, c.decimals) << c.word;
+    EXPECT_EQ(maxdec, c.decimals) << c.word;
+  }
+  if (!c.ok) {
+    EXPECT_EQ(maxdec, 0) << c.word << ": a refused word must not raise MAXDEC";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, TonumTable,
+    ::testing::Values(
+        // Accepted decimal forms.
+        NumCase{"7", true, 7.0, 0}, NumCase{"-3.25", true, -3.25, 2}, NumCase{"1e3", true, 1000.0, 0},
+        NumCase{"2.5E-1", true, 0.25, 2}, NumCase{".5", true, 0.5, 1}, NumCase{"+4", true, 4.0, 0},
+        NumCase{"5.", true, 5.0, 0}, NumCase{"-.75", true, -0.75, 2}, NumCase{"1.50", true, 1.5, 2},
+        NumCase{"0.32500E+01", true, 3.25, 2}, NumCase{"0.10000E+01", true, 1.0, 0},
+        NumCase{"1.25e-3", true, 0.00125, 5}, NumCase{"120E-1", true, 12.0, 0}, NumCase{"0", true, 0.0, 0},
+        NumCase{"-0.0", true, 0.0, 1},
+        // Long words are read whole: no cut at 15 characters, no implied decimals.
+        NumCase{"1.2345678901e+10", true, 12345678901.0, 0},
+        NumCase{"123456789012345", true, 123456789012345.0, 0},
+        NumCase{"12345678901234", true, 12345678901234.0, 0},
+        NumCase{"0.000000000000000001", true, 1e-18, 18},
+        // Near the single-precision limit: 3.4028235e38 rounds to the largest float.
+        NumCase{"3.4028235e38", true, 3.4028235e38, 0},
+        // Underflow reads as zero.
+        NumCase{"1e-400", true, 0.0, 99},
+        // Refused words.
+        NumCase{"abc", false, 0, 0}, NumCase{"-", false, 0, 0}, NumCase{"+", false, 0, 0},
+        NumCase{".", false, 0, 0}, NumCase{"-.", false, 0, 0}, NumCase{"e5", false, 0, 0},
+        NumCase{"1e", false, 0, 0}, NumCase{"1e+", false, 0, 0}, NumCase{"1.2.3", false, 0, 0},
+        NumCase{"1d3", false, 0, 0}, NumCase{"1D3", false, 0, 0}, NumCase{"0x1A", false, 0, 0},
+        NumCase{"nan", false, 0, 0}, NumCase{"NaN", false, 0, 0}, NumCase{"inf", false, 0, 0},
+        NumCase{"-infinity", false, 0, 0}, NumCase{"3.5e38", false, 0, 0}, NumCase{"-1e39", false, 0, 0},
+        NumCase{"1e400", false, 0, 0}, NumCase{"12abc", false, 0, 0}, NumCase{"1,5", false, 0, 0},
+        NumCase{"--1", false, 0, 0}, NumCase{"1e5.0", false, 0, 0}, NumCase{"", false, 0, 0}));
+
+TEST(Tonum, MaxdecOnlyRises) {
+  int maxdec = 0;
+  TONUM("1.234", maxdec);
+  EXPECT_EQ(maxdec, 3);
+  TONUM("2.5", maxdec);
+  EXPECT_EQ(maxdec, 3);
+  TONUM("0.1234567", maxdec);
+  EXPECT_EQ(maxdec, 7);
+}
+
+TEST(Tonum, ValuesFitInSinglePrecision) {
+  // Every accepted value converts to a finite float.
+  int maxdec = 0;
+  for (const char* w : {"3.4028235e38", "-3.4028235e38", "3.40282356e38", "1e-45", "1.17549435e-38"}) {
+    NumberRead r = TONUM(w, maxdec);
+    ASSERT_FALSE(r.error) << w;
+    EXPECT_TRUE(std::isfinite(static_cast<float>(r.value))) << w;
+  }
+  // 2^128 - 2^104 is the first value that rounds to infinity.
+  EXPECT_TRUE(TONUM("3.4028236692e38", maxdec).error);
+}
+
+TEST(LineHelpers, LastNonBlankAndBlankText) {
+  EXPECT_EQ(lastNonBlank(""), 0);
+  EXPECT_EQ(lastNonBlank("   "), 0);
+  EXPECT_EQ(lastNonBlank(" ab  "), 3);
+  EXPECT_EQ(lastNonBlank("a\t "), 2);
+  EXPECT_TRUE(isBlankText(" \t "));
+  EXPECT_FALSE(isBlankText(" x "));
+}
+
+}  // namespace
+}  // namespace quelbro

@@ -1,0 +1,159 @@
+// The whole windowed program in the window: the opening questions typed with keys, the file
+// dialogs with their filters and default extensions, and Q or closing the frame to end it.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <cstdio>
+#include <QFileInfo>
+#include <algorithm>
+
+#include "console/clock.h"
+#include "console/window/qt_file_chooser.h"
+#include "dialogue/program.h"
+#include "window_fixture.h"
+
+namespace quelbro::testing {
+namespace {
+
+using Filters = std::vector<FileChooser::Filter>;
+
+class FakeChooser : public FileChooser {
+ public:
+  struct Call {
+    bool open;
+    std::vector<std::string> descriptions;
+    std::vector<std::string> patterns;
+    std::string extension;
+  };
+  std::optional<std::string> openFile(const Filters& f, const std::string& ext) override {
+    return record(true, f, ext);
+  }
+  std::optional<std::string> saveFile(const Filters& f, const std::string& ext) override {
+    return record(false, f, ext);
+  }
+  std::deque<std::optional<std::string>> results;  // empty: cancelled
+  std::vector<Call> calls;
+
+ private:
+  std::optional<std::string> record(bool open, const Filters& f, const std::string& ext) {
+    Call c{open, {}, {}, ext};
+    for (const auto& x : f) {
+      c.descriptions.push_back(x.description);
+      c.patterns.push_back(x.pattern);
+    }
+    calls.push_back(c);
+    if (results.empty()) return std::nullopt;
+    auto r = results.front();
+    results.pop_front();
+    return r;
+  }
+};
+
+bool windowHas(const IoText& t, const std::string& needle) {
+  for (int i = 0; i < t.lineCount(); ++i) {
+    if (t.line(i).find(needle) != std::string::npos) return true;
+  }
+  return false;
+}
+
+struct ProgramRun {
+  explicit ProgramRun(std::vector<std::string> answers) : console(s.frame), typist(s, console, std::move(answers)) {
+    QObject::connect(&s.frame, &MainFrame::finished, [this] { finished = true; });
+    s.dialogs.saveAnswer = ShellDialogs::Answer::No;
+  }
+  bool run() {
+    if (!s.frame.startProgram([this] {
+          runWindowedProgram(console, clock, chooser);
+          returned = true;
+        })) {
+      return false;
+    }
+    return QTest::qWaitFor([this] { return returned; }, 20000);
+  }
+  Shell s;
+  WindowConsole console;
+  Typist typist;
+  FakeChooser chooser;
+  FixedClock clock{2024, 3, 5, 9, 30, 0};
+  bool returned = false;
+  bool finished = false;
+};
+
+TEST(WindowProgram, QAtTheFirstQuestionEndsTheProgramAndTheWindowStays) {
+  ProgramRun r({"q"});
+  ASSERT_TRUE(r.run());
+  EXPECT_TRUE(windowHas(r.s.text(), "QUELBRO (Windows version 1.0 beta):"));
+  EXPECT_TRUE(windowHas(r.s.text(), "input file for the next"));
+  EXPECT_TRUE(r.chooser.calls.empty());
+  EXPECT_TRUE(r.s.frame.isVisible());
+  EXPECT_FALSE(r.finished);
+  r.s.frame.close();
+  EXPECT_TRUE(r.finished);
+}
+
+TEST(WindowProgram, TheOpeningQuestionsUseTheOpenAndSaveDialogsWithTheirFilters) {
+  QTemporaryDir dir;
+  const std::string store = dir.filePath(QStringLiteral("typed.dat")).toStdString();
+  // Y at question 1 (cancelled), N; Y at question 2 (cancelled, then a file); Y at question 3
+  // (cancelled), N; then the frame is closed while the study description is awaited.
+  ProgramRun r({"y", "N", "yes", "Y", "y", "n", "<close>"});
+  r.chooser.results = {std::nullopt, std::nullopt, store, std::nullopt};
+  ASSERT_TRUE(r.run());
+  EXPECT_TRUE(r.finished);  // closed and returned: the application may quit
+
+  ASSERT_EQ(r.chooser.calls.size(), 4u);
+  const std::vector<std::string> openDescriptions = {"Data Files (*.dat)", "Text Files (*.txt)", "All Files (*.*)"};
+  const std::vector<std::string> openPatterns = {"*.dat", "*.txt", "*.*"};
+  const std::vector<std::string> saveDescriptions = {"Text Files (*.txt)", "All Files (*.*)", "Data Files (*.dat)"};
+  const std::vector<std::string> savePatterns = {"*.txt", "*.*", "*.dat"};
+  EXPECT_TRUE(r.chooser.calls[0].open);
+  EXPECT_EQ(r.chooser.calls[0].descriptions, openDescriptions);
+  EXPECT_EQ(r.chooser.calls[0].patterns, openPatterns);
+  EXPECT_EQ(r.chooser.calls[0].extension, "dat");
+  for (std::size_t i = 1; i < 4; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_FALSE(r.chooser.calls[i].open);
+    EXPECT_EQ(r.chooser.calls[i].descriptions, saveDescriptions);
+    EXPECT_EQ(r.chooser.calls[i].patterns, savePatterns);
+    EXPECT_EQ(r.chooser.calls[i].extension, "txt");
+  }
+  // The store file was created by the dialogue (and closed when the input ended).
+  EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(store)));
+}
+
+TEST(WindowProgram, AStudyFromADataFileRunsThroughTheWindowQuickly) {
+  // The example study of the repository, found from the test program's folder (build/tests).
+  const QString study =
+      QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../../examples/study.dat"));
+  if (!QFileInfo::exists(study)) GTEST_SKIP() << "no example study at " << study.toStdString();
+  ProgramRun r({"y", "n", "q"});
+  r.chooser.results = {study.toStdString()};
+  QElapsedTimer t;
+  t.start();
+  ASSERT_TRUE(r.run());
+  const qint64 ms = t.elapsed();
+  // Every line written went through the window (the oldest may have been dropped).
+  const long long lines = r.s.text().lineCount() + r.s.text().droppedLines();
+  std::printf("study.dat: %lld lines in %lld ms\n", lines, static_cast<long long>(ms));
+  EXPECT_TRUE(r.typist.done());
+  EXPECT_LT(ms, 20000);
+  ASSERT_EQ(r.chooser.calls.size(), 1u);
+  EXPECT_TRUE(r.chooser.calls[0].open);
+  // Two cycles: the one that read the file and the one answered with Q.
+  int cycles = 0;
+  for (int i = 0; i < r.s.text().lineCount(); ++i) {
+    if (r.s.text().line(i).find("input file for the next") != std::string::npos) ++cycles;
+  }
+  EXPECT_EQ(cycles, 2);
+}
+
+TEST(QtFileChooser, NameFiltersKeepTheDescriptionsInOrderAndWidenAllFiles) {
+  const Filters open = {{"Data Files (*.dat)", "*.dat"}, {"Text Files (*.txt)", "*.txt"}, {"All Files (*.*)", "*.*"}};
+  EXPECT_EQ(qtNameFilters(open), (QStringList{"Data Files (*.dat)", "Text Files (*.txt)", "All Files (*)"}));
+  const Filters save = {{"Text Files (*.txt)", "*.txt"}, {"All Files (*.*)", "*.*"}, {"Data Files (*.dat)", "*.dat"}};
+  EXPECT_EQ(qtNameFilters(save), (QStringList{"Text Files (*.txt)", "All Files (*)", "Data Files (*.dat)"}));
+  EXPECT_EQ(qtNameFilters(save), windowSaveFilters());  // the window's own Save As offers the same
+}
+
+}  // namespace
+}  // namespace quelbro::testing

@@ -1,0 +1,233 @@
+// Saving the window's text (CR LF line ends, the saved flag, the two error messages) and
+// printing it to a PDF file, whole or by page range.
+#include <QFile>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <functional>
+
+#include "window_fixture.h"
+
+namespace quelbro::testing {
+namespace {
+
+QByteArray readAll(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return f.readAll();
+}
+
+TEST(WindowSave, EveryLineIsWrittenWithCrLfAndTheSavedFlagIsSet) {
+  QTemporaryDir dir;
+  Shell s;
+  s.text().writeLine(" first");
+  s.text().writeLine("");
+  s.text().writeLine("third  ");
+  s.type("typed");  // the line being typed is saved as well
+  s.dialogs.saveName = dir.filePath(QStringLiteral("out.txt"));
+  EXPECT_FALSE(s.text().saved());
+  s.frame.action(kMenuSave)->trigger();  // no name yet: the dialog comes first
+  EXPECT_EQ(s.dialogs.saveDialogs, 1);
+  EXPECT_EQ(s.dialogs.lastFilters,
+            (QStringList{"Text Files (*.txt)", "All Files (*)", "Data Files (*.dat)"}));
+  EXPECT_EQ(s.dialogs.lastSuffix, QStringLiteral("txt"));
+  EXPECT_EQ(readAll(*s.dialogs.saveName), QByteArray(" first\r\n\r\nthird  \r\ntyped\r\n"));
+  EXPECT_TRUE(s.text().saved());
+  EXPECT_EQ(s.frame.ioSubWindow()->windowTitle(), *s.dialogs.saveName);
+
+  // Save again: same file, no dialog; an existing file is replaced, not appended to.
+  s.key(Qt::Key_Return);
+  s.text().writeLine("more");
+  s.frame.action(kMenuSave)->trigger();
+  EXPECT_EQ(s.dialogs.saveDialogs, 1);
+  EXPECT_EQ(readAll(*s.dialogs.saveName), QByteArray(" first\r\n\r\nthird  \r\ntyped\r\nmore\r\n"));
+
+  // Save As always asks.
+  s.dialogs.saveName = dir.filePath(QStringLiteral("other.txt"));
+  s.frame.action(kMenuSaveAs)->trigger();
+  EXPECT_EQ(s.dialogs.saveDialogs, 2);
+  EXPECT_TRUE(QFile::exists(*s.dialogs.saveName));
+  // A cancelled dialog saves nothing.
+  s.text().writeLine("x");
+  s.dialogs.saveName.reset();
+  EXPECT_FALSE(s.frame.saveAs());
+  EXPECT_FALSE(s.text().saved());
+}
+
+TEST(WindowSave, AnyChangeAfterASaveClearsTheSavedFlag) {
+  QTemporaryDir dir;
+  struct Change {
+    const char* name;
+    std::function<void(Shell&)> apply;
+  };
+  const Change changes[] = {
+      {"output", [](Shell& s) { s.text().writeLine("out"); }},
+      {"empty output", [](Shell& s) { s.text().writeLine(""); }},
+      {"typing", [](Shell& s) { s.type("a"); }},
+      {"enter", [](Shell& s) { s.key(Qt::Key_Return); }},
+      {"tab", [](Shell& s) { s.key(Qt::Key_Tab); }},
+      {"insert", [](Shell& s) { s.key(Qt::Key_Insert); }},
+      {"paste",
+       [](Shell& s) {
+         QApplication::clipboard()->setText(QStringLiteral("p"));
+         s.frame.action(kMenuPaste)->trigger();
+       }},
+      {"delete selection",
+       [](Shell& s) {
+         s.text().select(0, 0, 2);
+         s.frame.updateEditActions();
+         s.frame.action(kMenuDelete)->trigger();
+       }},
+  };
+  for (const Change& c : changes) {
+    SCOPED_TRACE(c.name);
+    Shell s;
+    s.text().writeLine("some text");
+    s.dialogs.saveName = dir.filePath(QStringLiteral("flag.txt"));
+    ASSERT_TRUE(s.frame.save());
+    ASSERT_TRUE(s.text().saved());
+    c.apply(s);
+    EXPECT_FALSE(s.text().saved());
+  }
+  // Moving the caret, scrolling and selecting change nothing.
+  Shell s;
+  s.text().writeLine("some text");
+  s.type("ab");
+  s.dialogs.saveName = dir.filePath(QStringLiteral("flag.txt"));
+  ASSERT_TRUE(s.frame.save());
+  for (Qt::Key k : {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down, Qt::Key_Home, Qt::Key_End,
+                    Qt::Key_PageUp, Qt::Key_PageDown}) {
+    s.key(k);
+  }
+  s.text().select(0, 0, 4);
+  EXPECT_TRUE(s.text().saved());
+}
+
+TEST(WindowSave, FailuresShowTheirMessageAndLeaveTheWindowUnsaved) {
+  QTemporaryDir dir;
+  struct Case {
+    QString path;
+    const char* message;
+  };
+  const Case cases[] = {
+      {dir.filePath(QStringLiteral("no/such/folder/x.txt")), "Cannot create file"},
+      {QStringLiteral("/dev/full"), "I/O error while writing file"},
+  };
+  for (const Case& c : cases) {
+    if (c.path == QStringLiteral("/dev/full") && !QFile::exists(c.path)) continue;
+    Shell s;
+    s.text().writeLine("a");
+    s.text().writeLine("b");
+    s.dialogs.saveName = c.path;
+    EXPECT_FALSE(s.frame.save());
+    ASSERT_EQ(s.dialogs.warnings.size(), 1u);
+    EXPECT_EQ(s.dialogs.warnings[0], QString::fromLatin1(c.message));
+    EXPECT_FALSE(s.text().saved());
+    EXPECT_TRUE(s.frame.savedFileName().isEmpty());
+    EXPECT_EQ(s.frame.ioSubWindow()->windowTitle(), QStringLiteral("Input/Output"));
+    EXPECT_EQ(s.text().storedLineCount(), 2);
+  }
+}
+
+// Pages of a PDF file written by Qt: one "/Type /Page" object per page.
+int pdfPages(const QString& path) {
+  const QByteArray pdf = readAll(path);
+  static const QRegularExpression page(QStringLiteral("/Type\\s*/Page[^s]"));
+  return static_cast<int>(QString::fromLatin1(pdf).count(page));
+}
+
+TEST(WindowPrint, AllLinesOrThoseOfAPageRangeGoToThePrinter) {
+  QTemporaryDir dir;
+  Shell s;
+  const int n = 250;
+  for (int i = 1; i <= n; ++i) s.text().writeLine("printed line " + std::to_string(i));
+  const QString all = dir.filePath(QStringLiteral("all.pdf"));
+  s.dialogs.printTo = all;
+  s.frame.action(kMenuPrint)->trigger();
+  EXPECT_EQ(s.dialogs.printMin, 1);
+  EXPECT_EQ(s.dialogs.printMax, 32767);
+  const PrintReport whole = s.frame.lastPrint();
+  const int lpp = whole.linesPerPage;
+  // A page of a common paper size in a screen font holds a few dozen lines.
+  ASSERT_GT(lpp, 20);
+  ASSERT_LT(lpp, n / 2);
+  EXPECT_EQ(whole.firstLine, 0);
+  EXPECT_EQ(whole.linesPrinted, n);
+  EXPECT_EQ(whole.pages, (n + lpp - 1) / lpp);
+  EXPECT_EQ(pdfPages(all), whole.pages);
+  EXPECT_FALSE(whole.cancelled);
+
+  struct Case {
+    int from;
+    int to;
+    int first;  // 1-based line numbers, worked out from lines-per-page
+    int last;
+  };
+  const int lastPage = (n + lpp - 1) / lpp;
+  const Case cases[] = {
+      {1, 1, 1, lpp},
+      {2, 3, lpp + 1, 3 * lpp},
+      {2, 500, lpp + 1, n},            // a range past the end stops at the last line
+      {lastPage, lastPage, (lastPage - 1) * lpp + 1, n},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "pages " << c.from << "-" << c.to);
+    const QString file = dir.filePath(QStringLiteral("range-%1-%2.pdf").arg(c.from).arg(c.to));
+    s.dialogs.printTo = file;
+    s.dialogs.pages = std::make_pair(c.from, c.to);
+    s.frame.print();
+    const PrintReport r = s.frame.lastPrint();
+    EXPECT_EQ(r.linesPerPage, lpp);
+    EXPECT_EQ(r.firstLine + 1, c.first);
+    EXPECT_EQ(r.linesPrinted, c.last - c.first + 1);
+    const int pages = (c.last - c.first + 1 + lpp - 1) / lpp;
+    EXPECT_EQ(r.pages, pages);
+    EXPECT_EQ(pdfPages(file), pages);
+  }
+  // A range that starts after the last line prints nothing at all.
+  const QString none = dir.filePath(QStringLiteral("none.pdf"));
+  s.dialogs.printTo = none;
+  s.dialogs.pages = std::make_pair(lastPage + 1, lastPage + 5);
+  s.frame.print();
+  EXPECT_EQ(s.frame.lastPrint().linesPrinted, 0);
+  EXPECT_FALSE(QFile::exists(none));
+  EXPECT_TRUE(s.frame.isEnabled());
+}
+
+TEST(WindowPrint, TheFrameIsDisabledWhilePrintingAndCancelStopsIt) {
+  QTemporaryDir dir;
+  Shell s;
+  for (int i = 1; i <= 3000; ++i) s.text().writeLine("line " + std::to_string(i));
+  s.dialogs.printTo = dir.filePath(QStringLiteral("cancel.pdf"));
+  bool frameEnabled = true;
+  bool boxShown = false;
+  s.dialogs.onPrint = [&] {
+    QTimer::singleShot(0, [&] {
+      frameEnabled = s.frame.isEnabled();
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == QStringLiteral("printingBox") && w->isVisible()) {
+          boxShown = true;
+          auto* cancel = w->findChild<QPushButton*>(QStringLiteral("printingCancel"));
+          if (cancel != nullptr) QTest::mouseClick(cancel, Qt::LeftButton);
+        }
+      }
+    });
+  };
+  s.frame.print();
+  EXPECT_TRUE(boxShown);
+  EXPECT_FALSE(frameEnabled);
+  EXPECT_TRUE(s.frame.lastPrint().cancelled);
+  EXPECT_LT(s.frame.lastPrint().linesPrinted, 3000);
+  EXPECT_TRUE(s.frame.isEnabled());
+  EXPECT_FALSE(s.frame.isPrinting());
+}
+
+TEST(WindowPrint, CancelledPrintDialogPrintsNothing) {
+  Shell s;
+  s.text().writeLine("x");
+  s.frame.print();
+  EXPECT_EQ(s.dialogs.printDialogs, 1);
+  EXPECT_EQ(s.frame.lastPrint().linesPrinted, 0);
+}
+
+}  // namespace
+}  // namespace quelbro::testing

@@ -1,0 +1,220 @@
+// The dialogue's console in the window: a session typed to its end, answers cut to the reader's
+// buffer, closing while an answer is awaited, the exit question and the pacing timer.
+#include <QApplication>
+#include <string>
+
+#include "window_fixture.h"
+
+namespace quelbro::testing {
+namespace {
+
+// A small dialogue: greets every name until Q or the end of input.
+struct Greeter {
+  void operator()(TextConsole& c) {
+    c.writeLine(" GREETER\r\n");  // a line end on a written line is not shown
+    for (int i = 0; i < 50; ++i) {
+      c.writeLine(" Name? (Q to quit)");
+      std::string a;
+      if (!c.readLine(a)) {
+        endedByInput = true;
+        questionsWhenEnded = asked ? asked() : 0;
+        return;
+      }
+      answers.push_back(a);
+      if (a == "Q") break;
+      std::string hello(" Hello, ");
+      hello += a;
+      c.writeLine(hello);
+      c.writeLine("");
+    }
+    c.writeLine(" Bye");
+  }
+  std::vector<std::string> answers;
+  bool endedByInput = false;
+  std::size_t questionsWhenEnded = 0;
+  std::function<std::size_t()> asked;
+};
+
+TEST(WindowSession, TypedSessionRunsToTheEndAndTheWindowShowsIt) {
+  Shell s;
+  WindowConsole console(s.frame);
+  Greeter g;
+  Typist typist(s, console, {"Ann", "  Bob Two ", "Q"});
+  bool finished = false;
+  QObject::connect(&s.frame, &MainFrame::finished, [&] { finished = true; });
+  ASSERT_TRUE(s.frame.startProgram([&] { g(console); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !s.frame.programRunning() && typist.done(); }, 10000));
+  QTest::qWait(20);
+  EXPECT_FALSE(s.frame.programRunning());
+  EXPECT_EQ(g.answers, (std::vector<std::string>{"Ann", "  Bob Two ", "Q"}));
+  const std::vector<std::string> expected = {
+      " GREETER", " Name? (Q to quit)", "Ann", " Hello, Ann", "", " Name? (Q to quit)", "  Bob Two ",
+      " Hello,   Bob Two ", "", " Name? (Q to quit)", "Q", " Bye", ""};
+  EXPECT_EQ(windowLines(s.text()), expected);
+  // The program has returned but the window stays until the user closes it.
+  EXPECT_FALSE(finished);
+  EXPECT_TRUE(s.frame.isVisible());
+  s.dialogs.saveAnswer = ShellDialogs::Answer::No;
+  s.frame.close();
+  EXPECT_TRUE(finished);
+}
+
+TEST(WindowSession, AnswerLongerThanTheBufferIsCutToItsLengthLessTwo) {
+  struct Case {
+    std::size_t buffer;
+    std::size_t typed;
+    std::size_t kept;
+  };
+  const Case cases[] = {{82, 100, 80}, {82, 80, 80}, {82, 81, 80}, {10, 9, 8}, {10, 3, 3}, {2, 5, 0}};
+  for (const Case& c : cases) {
+    Shell s;
+    WindowConsole console(s.frame, c.buffer);
+    std::string typed;
+    for (std::size_t i = 0; i < c.typed; ++i) typed.push_back(static_cast<char>('a' + i % 26));
+    QTimer::singleShot(0, [&] {
+      s.type(typed.c_str());
+      s.key(Qt::Key_Return);
+    });
+    std::string answer;
+    ASSERT_TRUE(console.readLine(answer));
+    EXPECT_EQ(answer, typed.substr(0, c.kept)) << "buffer " << c.buffer << ", typed " << c.typed;
+    // The window itself keeps the whole line.
+    EXPECT_EQ(s.text().line(0), typed);
+  }
+}
+
+TEST(WindowSession, LinesTypedBeforeTheQuestionAreNotItsAnswer) {
+  Shell s;
+  WindowConsole console(s.frame);
+  s.type("early");
+  s.key(Qt::Key_Return);
+  console.writeLine(" Question?");
+  QTimer::singleShot(0, [&] {
+    s.type("late");
+    s.key(Qt::Key_Return);
+  });
+  std::string answer;
+  ASSERT_TRUE(console.readLine(answer));
+  EXPECT_EQ(answer, "late");
+}
+
+TEST(WindowSession, ClosingWhileAnAnswerIsAwaitedAsksFirstThenEndsTheInput) {
+  Shell s;
+  WindowConsole console(s.frame);
+  Greeter g;
+  g.asked = [&] { return s.dialogs.questions.size(); };
+  Typist typist(s, console, {"Ann", "<close>"});
+  bool finished = false;
+  QObject::connect(&s.frame, &MainFrame::finished, [&] { finished = true; });
+  s.dialogs.saveAnswer = ShellDialogs::Answer::No;
+  ASSERT_TRUE(s.frame.startProgram([&] { g(console); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return finished; }, 10000));
+  EXPECT_TRUE(g.endedByInput);
+  EXPECT_EQ(g.questionsWhenEnded, 1u);  // the save question came before the end of input
+  ASSERT_EQ(s.dialogs.questions.size(), 1u);
+  EXPECT_EQ(s.dialogs.questions[0], QStringLiteral("Save the Input/Output window?"));
+  EXPECT_FALSE(s.frame.isVisible());
+  // Output after the close goes nowhere, and every later read is the end of input.
+  const int lines = s.text().lineCount();
+  console.writeLine("late");
+  EXPECT_EQ(s.text().lineCount(), lines);
+  std::string a;
+  EXPECT_FALSE(console.readLine(a));
+}
+
+TEST(WindowSession, CancelAtTheSaveQuestionKeepsTheProgramWaiting) {
+  Shell s;
+  WindowConsole console(s.frame);
+  Greeter g;
+  Typist typist(s, console, {"<close>", "Q"});
+  s.dialogs.saveAnswer = ShellDialogs::Answer::Cancel;
+  ASSERT_TRUE(s.frame.startProgram([&] { g(console); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !s.frame.programRunning() && typist.done(); }, 10000));
+  QTest::qWait(20);
+  EXPECT_FALSE(s.frame.programRunning());
+  EXPECT_FALSE(g.endedByInput);
+  EXPECT_EQ(g.answers, (std::vector<std::string>{"Q"}));
+  EXPECT_TRUE(s.frame.isVisible());
+  EXPECT_FALSE(s.frame.isClosed());
+}
+
+TEST(WindowExit, AsksOnlyWhenTheTextIsUnsaved) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("window.txt"));
+  struct Case {
+    const char* name;
+    bool saveFirst;
+    std::function<void(Shell&)> afterSave;
+    ShellDialogs::Answer answer;
+    bool asks;
+    bool closes;
+  };
+  const Case cases[] = {
+      {"unsaved, Cancel", false, nullptr, ShellDialogs::Answer::Cancel, true, false},
+      {"unsaved, No", false, nullptr, ShellDialogs::Answer::No, true, true},
+      {"unsaved, Yes saves", false, nullptr, ShellDialogs::Answer::Yes, true, true},
+      {"saved", true, nullptr, ShellDialogs::Answer::Cancel, false, true},
+      {"output after save", true, [](Shell& s) { s.text().writeLine("more"); }, ShellDialogs::Answer::Cancel,
+       true, false},
+      {"typing after save", true, [](Shell& s) { s.type("x"); }, ShellDialogs::Answer::Cancel, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QFile::remove(path);
+    Shell s;
+    s.dialogs.saveName = path;
+    s.text().writeLine("text");
+    if (c.saveFirst) {
+      ASSERT_TRUE(s.frame.save());
+    }
+    if (c.afterSave) c.afterSave(s);
+    s.dialogs.saveAnswer = c.answer;
+    s.frame.action(kMenuExit)->trigger();
+    EXPECT_EQ(s.dialogs.questions.size(), c.asks ? 1u : 0u);
+    EXPECT_EQ(s.frame.isClosed(), c.closes);
+    if (c.answer == ShellDialogs::Answer::Yes && c.asks) {
+      EXPECT_TRUE(QFile::exists(path));
+      EXPECT_EQ(s.dialogs.saveDialogs, 1);
+    }
+  }
+}
+
+TEST(WindowStart, WithoutATimerTheUserChoosesToGoOnOrToEnd) {
+  for (const bool goOn : {true, false}) {
+    Shell s;
+    s.frame.setTimerSource([](QObject&, int) { return 0; });
+    s.dialogs.yes = goOn;
+    bool ran = false;
+    bool finished = false;
+    QObject::connect(&s.frame, &MainFrame::finished, [&] { finished = true; });
+    EXPECT_EQ(s.frame.startProgram([&] { ran = true; }), goOn);
+    QTest::qWait(20);
+    ASSERT_EQ(s.dialogs.questions.size(), 1u);
+    EXPECT_EQ(s.dialogs.questions[0], QStringLiteral("No timers available. Continue?"));
+    EXPECT_EQ(ran, goOn);
+    EXPECT_EQ(finished, !goOn);
+  }
+  // With a timer nothing is asked.
+  Shell s;
+  bool ran = false;
+  EXPECT_TRUE(s.frame.startProgram([&] { ran = true; }));
+  QTest::qWait(20);
+  EXPECT_TRUE(ran);
+  EXPECT_TRUE(s.dialogs.questions.empty());
+}
+
+TEST(WindowSession, TensOfThousandsOfLinesGoThroughQuickly) {
+  Shell s;
+  WindowConsole console(s.frame);
+  QElapsedTimer t;
+  t.start();
+  for (int i = 0; i < 40000; ++i) console.writeLine("   0.1234   0.5678   0.9012 a report line of usual width");
+  const qint64 ms = t.elapsed();
+  EXPECT_LT(ms, 1500) << "writing 40000 lines took " << ms << " ms";
+  // The store kept only the newest lines, and the view follows the last one.
+  EXPECT_LE(s.text().bytesUsed(), kTextStoreBytes);
+  EXPECT_EQ(s.text().firstLine(), s.text().maxFirstLine());
+}
+
+}  // namespace
+}  // namespace quelbro::testing

@@ -1,0 +1,135 @@
+// Shared pieces of the window tests: scripted answers for the shell's questions and dialogs,
+// a frame shown on the test platform, and a typist that answers pending reads with real keys.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QMdiSubWindow>
+#include <QPrinter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "console/window/io_window.h"
+#include "console/window/main_frame.h"
+#include "console/window/shell_dialogs.h"
+#include "console/window/system_info.h"
+#include "console/window/window_console.h"
+
+namespace quelbro::testing {
+
+class FakeDialogs : public ShellDialogs {
+ public:
+  Answer askYesNoCancel(QWidget*, const QString&, const QString& question) override {
+    questions.push_back(question);
+    return saveAnswer;
+  }
+  bool askYesNo(QWidget*, const QString&, const QString& question) override {
+    questions.push_back(question);
+    return yes;
+  }
+  void warn(QWidget*, const QString&, const QString& message) override { warnings.push_back(message); }
+  void inform(QWidget*, const QString&, const QString& message) override { informed.push_back(message); }
+  std::optional<QString> saveFileName(QWidget*, const QStringList& filters, const QString& suffix) override {
+    ++saveDialogs;
+    lastFilters = filters;
+    lastSuffix = suffix;
+    return saveName;
+  }
+  bool choosePrinter(QWidget*, QPrinter& printer, int minPage, int maxPage) override {
+    ++printDialogs;
+    printMin = minPage;
+    printMax = maxPage;
+    if (!printTo) return false;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(*printTo);
+    if (pages) {
+      printer.setPrintRange(QPrinter::PageRange);
+      printer.setFromTo(pages->first, pages->second);
+    }
+    if (onPrint) onPrint();
+    return true;
+  }
+
+  // Scripted decisions.
+  Answer saveAnswer = Answer::No;
+  bool yes = true;
+  std::optional<QString> saveName;
+  std::optional<QString> printTo;
+  std::optional<std::pair<int, int>> pages;
+  std::function<void()> onPrint;
+  // What was asked.
+  std::vector<QString> questions;
+  std::vector<QString> warnings;
+  std::vector<QString> informed;
+  int saveDialogs = 0;
+  QStringList lastFilters;
+  QString lastSuffix;
+  int printDialogs = 0;
+  int printMin = 0;
+  int printMax = 0;
+};
+
+// A frame as the program shows it, with the input/output window focused.
+struct Shell {
+  Shell() : frame(dialogs, QStringLiteral("quelbro-win")) {
+    frame.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    frame.activateWindow();
+    io()->setFocus();
+    QCoreApplication::processEvents();
+  }
+  IoWindow* io() { return frame.ioWindow(); }
+  IoText& text() { return frame.text(); }
+  void type(const char* s) { QTest::keyClicks(io(), QString::fromLatin1(s)); }
+  void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(io(), k, m); }
+  std::string current() { return text().line(text().currentLine()); }
+
+  FakeDialogs dialogs;
+  MainFrame frame;
+};
+
+// Types the next scripted answer, with key events, whenever the console waits for one. An entry
+// "<close>" closes the frame instead.
+class Typist {
+ public:
+  Typist(Shell& shell, WindowConsole& console, std::vector<std::string> answers)
+      : shell_(shell), console_(console), answers_(answers.begin(), answers.end()) {
+    QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
+    timer_.start(1);
+  }
+  bool done() const { return answers_.empty(); }
+
+ private:
+  void tick() {
+    if (!console_.isReading() || answers_.empty()) return;
+    const std::string a = answers_.front();
+    answers_.pop_front();
+    if (a == "<close>") {
+      shell_.frame.close();
+      return;
+    }
+    QTest::keyClicks(shell_.io(), QString::fromStdString(a));
+    QTest::keyClick(shell_.io(), Qt::Key_Return);
+  }
+  Shell& shell_;
+  WindowConsole& console_;
+  std::deque<std::string> answers_;
+  QTimer timer_;
+};
+
+inline std::vector<std::string> windowLines(const IoText& t) {
+  std::vector<std::string> out;
+  for (int i = 0; i < t.lineCount(); ++i) out.push_back(t.line(i));
+  return out;
+}
+
+}  // namespace quelbro::testing
