@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace quelbro {
 namespace {
@@ -21,6 +22,29 @@ Exact exactOf(double a) {
   std::string s(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
   auto dot = s.find('.');
   Exact e{s.substr(0, dot), s.substr(dot + 1)};
+  return e;
+}
+
+// The rounding below needs the digits up to place `d` and whether the rest is
+// at least one half. Printing kGuard more places (correctly rounded by the C
+// library) settles that unless the guard digits read exactly 5000...0, where
+// the value may lie just below the half: only then is the whole exact
+// expansion written out.
+constexpr int kGuard = 25;
+
+bool ambiguousHalf(const std::string& guard) {
+  return guard.size() == static_cast<std::size_t>(kGuard) && guard[0] == '5' &&
+         guard.find_first_not_of('0', 1) == std::string::npos;
+}
+
+Exact fixedDigits(double a, int d) {
+  if (d > 60) return exactOf(a);
+  char buf[512];
+  int n = std::snprintf(buf, sizeof buf, "%.*f", d + kGuard, a);
+  std::string s(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+  auto dot = s.find('.');
+  Exact e{s.substr(0, dot), s.substr(dot + 1)};
+  if (ambiguousHalf(e.fp.substr(static_cast<std::size_t>(d)))) return exactOf(a);
   return e;
 }
 
@@ -51,6 +75,24 @@ void significant(double a, int sig, std::string& digits, int& exp) {
     digits.assign(static_cast<std::size_t>(sig), '0');
     exp = 0;
     return;
+  }
+  {
+    char buf[128];
+    int n = std::snprintf(buf, sizeof buf, "%.*e", sig - 1 + kGuard, a);
+    std::string s(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+    auto epos = s.find('e');
+    std::string mant = s.substr(0, 1) + s.substr(2, epos - 2);
+    if (!ambiguousHalf(mant.substr(static_cast<std::size_t>(sig)))) {
+      exp = std::atoi(s.c_str() + epos + 1) + 1;
+      bool up = mant[static_cast<std::size_t>(sig)] >= '5';
+      digits = mant.substr(0, static_cast<std::size_t>(sig));
+      if (up && increment(digits)) {
+        digits.assign(static_cast<std::size_t>(sig), '0');
+        digits[0] = '1';
+        ++exp;
+      }
+      return;
+    }
   }
   Exact e = exactOf(a);
   std::string all = e.ip == "0" ? e.fp : e.ip + e.fp;
@@ -93,7 +135,7 @@ std::string F(double v, int w, int d) {
   if (w <= 0) return "";
   if (std::isnan(v)) return rightJustify("NaN", w);
   if (std::isinf(v)) return rightJustify(v < 0 ? "-Inf" : "Inf", w);
-  Exact e = exactOf(std::fabs(v));
+  Exact e = fixedDigits(std::fabs(v), d);
   std::string frac = e.fp.substr(0, static_cast<std::size_t>(d));
   bool up = e.fp[static_cast<std::size_t>(d)] >= '5';
   std::string ip = e.ip;
