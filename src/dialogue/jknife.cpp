@@ -132,7 +132,7 @@ int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, P
       for (const auto& line : cache->file) ctx.out->toFile(line);
       area = -1.0;
     } else {
-      if (k >= 1) rebuild(ct, sneg, spos, k0);
+      rebuild(ct, sneg, spos, k0);
       if (jstat == 1) {
         ++fits;
         if (cache != nullptr) {
