@@ -22,8 +22,6 @@ run-win: build
 # description; the frame is saved as docs/quelbro-win.png.
 SHOT_ANSWERS := n n n "Demo study typed in the window" 2 "Dr. Able" 2 "CT scan"
 screenshot: build
-	@command -v xdotool >/dev/null && command -v xwd >/dev/null && command -v pnmtopng >/dev/null || \
-	  { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq xdotool x11-apps netpbm >/dev/null; }
 	@mkdir -p docs $(BUILD)/screenshot
 	@cd $(BUILD)/screenshot && xvfb-run -a -s "-screen 0 1024x768x24" sh -c '\
 	  ../quelbro-win & pid=$$!; win=""; \

@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QFileInfo>
 
+#include <clocale>
+
 #include "console/clock.h"
 #include "console/window/main_frame.h"
 #include "console/window/qt_file_chooser.h"
@@ -11,12 +13,16 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // Qt takes the locale from the environment; numbers in the reports are
+  // always written and read with a decimal point.
+  std::setlocale(LC_NUMERIC, "C");
   // The application ends when the frame is closed and the dialogue has returned, not before.
   QApplication::setQuitOnLastWindowClosed(false);
 
   quelbro::QtShellDialogs dialogs;
   quelbro::MainFrame frame(dialogs, QFileInfo(QCoreApplication::applicationFilePath()).fileName());
-  QObject::connect(&frame, &quelbro::MainFrame::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+  QObject::connect(&frame, &quelbro::MainFrame::finished, &app, &QCoreApplication::quit,
+                   Qt::QueuedConnection);
   frame.show();
 
   quelbro::WindowConsole console(frame);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QFontMetricsF>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
@@ -30,12 +31,18 @@ TEST(WindowFrame, MenusCarryTheirIdentifiersAndAccelerators) {
     bool startsEnabled;
   };
   const Item items[] = {
-      {0, 500, "&Save", "", true},        {0, 501, "Save As...", "", true},
-      {0, 510, "Print...", "", true},     {0, 520, "&About...", "", true},
-      {0, 530, "E&xit", "", true},        {1, 600, "&Undo", "Ctrl+Z", false},
-      {1, 610, "Cu&t", "Ctrl+X", false},  {1, 611, "&Copy", "Ctrl+C", false},
-      {1, 612, "&Paste", "Ctrl+V", false}, {1, 613, "De&lete", "", false},
-      {2, 701, "&Cascade", "Shift+F5", true}, {2, 700, "&Tile", "Shift+F4", true},
+      {0, 500, "&Save", "", true},
+      {0, 501, "Save As...", "", true},
+      {0, 510, "Print...", "", true},
+      {0, 520, "&About...", "", true},
+      {0, 530, "E&xit", "", true},
+      {1, 600, "&Undo", "Ctrl+Z", false},
+      {1, 610, "Cu&t", "Ctrl+X", false},
+      {1, 611, "&Copy", "Ctrl+C", false},
+      {1, 612, "&Paste", "Ctrl+V", false},
+      {1, 613, "De&lete", "", false},
+      {2, 701, "&Cascade", "Shift+F5", true},
+      {2, 700, "&Tile", "Shift+F4", true},
       {2, 702, "&Arrange Icons", "", true},
   };
   for (const Item& it : items) {
@@ -60,7 +67,10 @@ TEST(WindowFrame, OneInputOutputChildWithBothScrollBarsAndAFixedPitchFont) {
   EXPECT_EQ(children[0]->geometry(), QRect(3, 3, 600, 300));
   EXPECT_EQ(s.io()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
   EXPECT_EQ(s.io()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-  EXPECT_TRUE(QFontInfo(s.io()->textFont()).fixedPitch());
+  // Fixed pitch: a narrow and a wide letter take the same room.
+  const QFontMetricsF fm(s.io()->textFont(), s.io()->viewport());
+  EXPECT_DOUBLE_EQ(fm.horizontalAdvance(QLatin1Char('i')), fm.horizontalAdvance(QLatin1Char('W')));
+  EXPECT_DOUBLE_EQ(fm.horizontalAdvance(QLatin1Char('i')), s.io()->cellWidth());
   EXPECT_TRUE(s.io()->hasFocus());
 }
 
@@ -74,7 +84,8 @@ TEST(WindowFrame, WindowMenuListsTheChildrenAndArrangeIconsLinesUpMinimisedOnes)
   EXPECT_EQ(texts, (QStringList{"&Cascade", "&Tile", "&Arrange Icons", "&1 Input/Output"}));
   emit s.frame.windowMenu()->aboutToShow();  // shown again: the list is not doubled
   int listed = 0;
-  for (QAction* a : s.frame.windowMenu()->actions()) listed += a->text().startsWith(QStringLiteral("&1")) ? 1 : 0;
+  for (QAction* a : s.frame.windowMenu()->actions())
+    listed += a->text().startsWith(QStringLiteral("&1")) ? 1 : 0;
   EXPECT_EQ(listed, 1);
 
   s.frame.ioSubWindow()->showMinimized();
@@ -90,7 +101,8 @@ TEST(WindowFrame, AboutTellsThePageSizeAddressesProcessorAndCount) {
   ASSERT_EQ(s.dialogs.informed.size(), 1u);
   const QString text = s.dialogs.informed[0];
   EXPECT_TRUE(text.contains(QStringLiteral("Page size: %1 bytes").arg(getpagesize()))) << text.toStdString();
-  EXPECT_TRUE(text.contains(QStringLiteral("Number of processors: %1").arg(std::thread::hardware_concurrency())))
+  EXPECT_TRUE(
+      text.contains(QStringLiteral("Number of processors: %1").arg(std::thread::hardware_concurrency())))
       << text.toStdString();
   EXPECT_TRUE(text.contains(QStringLiteral("Lowest application address: 0x")));
   EXPECT_TRUE(text.contains(QStringLiteral("Highest application address: 0x")));

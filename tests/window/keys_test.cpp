@@ -86,10 +86,18 @@ TEST(WindowKeys, ScrollKeysMoveTheViewByLinesPagesAndToEitherEnd) {
     int expected;
   };
   const Step steps[] = {
-      {Qt::Key_Home, 0},           {Qt::Key_Up, 0},        {Qt::Key_Down, 1},
-      {Qt::Key_Down, 2},           {Qt::Key_PageDown, 2 + rows}, {Qt::Key_Up, 1 + rows},
-      {Qt::Key_PageUp, 1},         {Qt::Key_PageUp, 0},    {Qt::Key_End, last},
-      {Qt::Key_Down, last},        {Qt::Key_PageDown, last}, {Qt::Key_PageUp, last - rows},
+      {Qt::Key_Home, 0},
+      {Qt::Key_Up, 0},
+      {Qt::Key_Down, 1},
+      {Qt::Key_Down, 2},
+      {Qt::Key_PageDown, 2 + rows},
+      {Qt::Key_Up, 1 + rows},
+      {Qt::Key_PageUp, 1},
+      {Qt::Key_PageUp, 0},
+      {Qt::Key_End, last},
+      {Qt::Key_Down, last},
+      {Qt::Key_PageDown, last},
+      {Qt::Key_PageUp, last - rows},
   };
   for (const Step& st : steps) {
     s.key(st.key);

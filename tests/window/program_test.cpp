@@ -1,15 +1,16 @@
 // The whole windowed program in the window: the opening questions typed with keys, the file
 // dialogs with their filters and default extensions, and Q or closing the frame to end it.
+#include "dialogue/program.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <cstdio>
 #include <QFileInfo>
 #include <algorithm>
+#include <cstdio>
 
 #include "console/clock.h"
 #include "console/window/qt_file_chooser.h"
-#include "dialogue/program.h"
 #include "window_fixture.h"
 
 namespace quelbro::testing {
@@ -57,18 +58,30 @@ bool windowHas(const IoText& t, const std::string& needle) {
 }
 
 struct ProgramRun {
-  explicit ProgramRun(std::vector<std::string> answers) : console(s.frame), typist(s, console, std::move(answers)) {
+  explicit ProgramRun(std::vector<std::string> answers)
+      : console(s.frame), typist(s, console, std::move(answers)) {
     QObject::connect(&s.frame, &MainFrame::finished, [this] { finished = true; });
     s.dialogs.saveAnswer = ShellDialogs::Answer::No;
   }
+  // Runs the program to its end. Should the dialogue ask more than the script answers, a watchdog
+  // closes the frame, which ends the input, so that the test fails instead of waiting forever.
   bool run() {
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [this] {
+      timedOut = true;
+      s.frame.close();
+    });
+    watchdog.start(15000);
     if (!s.frame.startProgram([this] {
           runWindowedProgram(console, clock, chooser);
           returned = true;
         })) {
       return false;
     }
-    return QTest::qWaitFor([this] { return returned; }, 20000);
+    const bool ok = QTest::qWaitFor([this] { return returned; }, 30000);
+    EXPECT_FALSE(timedOut) << "the dialogue asked more than the script answered";
+    return ok && !timedOut;
   }
   Shell s;
   WindowConsole console;
@@ -77,6 +90,7 @@ struct ProgramRun {
   FixedClock clock{2024, 3, 5, 9, 30, 0};
   bool returned = false;
   bool finished = false;
+  bool timedOut = false;
 };
 
 TEST(WindowProgram, QAtTheFirstQuestionEndsTheProgramAndTheWindowStays) {
@@ -102,9 +116,11 @@ TEST(WindowProgram, TheOpeningQuestionsUseTheOpenAndSaveDialogsWithTheirFilters)
   EXPECT_TRUE(r.finished);  // closed and returned: the application may quit
 
   ASSERT_EQ(r.chooser.calls.size(), 4u);
-  const std::vector<std::string> openDescriptions = {"Data Files (*.dat)", "Text Files (*.txt)", "All Files (*.*)"};
+  const std::vector<std::string> openDescriptions = {"Data Files (*.dat)", "Text Files (*.txt)",
+                                                     "All Files (*.*)"};
   const std::vector<std::string> openPatterns = {"*.dat", "*.txt", "*.*"};
-  const std::vector<std::string> saveDescriptions = {"Text Files (*.txt)", "All Files (*.*)", "Data Files (*.dat)"};
+  const std::vector<std::string> saveDescriptions = {"Text Files (*.txt)", "All Files (*.*)",
+                                                     "Data Files (*.dat)"};
   const std::vector<std::string> savePatterns = {"*.txt", "*.*", "*.dat"};
   EXPECT_TRUE(r.chooser.calls[0].open);
   EXPECT_EQ(r.chooser.calls[0].descriptions, openDescriptions);
@@ -123,8 +139,8 @@ TEST(WindowProgram, TheOpeningQuestionsUseTheOpenAndSaveDialogsWithTheirFilters)
 
 TEST(WindowProgram, AStudyFromADataFileRunsThroughTheWindowQuickly) {
   // The example study of the repository, found from the test program's folder (build/tests).
-  const QString study =
-      QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(QStringLiteral("../../examples/study.dat"));
+  const QString study = QDir(QCoreApplication::applicationDirPath())
+                            .absoluteFilePath(QStringLiteral("../../examples/study.dat"));
   if (!QFileInfo::exists(study)) GTEST_SKIP() << "no example study at " << study.toStdString();
   ProgramRun r({"y", "n", "q"});
   r.chooser.results = {study.toStdString()};
@@ -148,9 +164,11 @@ TEST(WindowProgram, AStudyFromADataFileRunsThroughTheWindowQuickly) {
 }
 
 TEST(QtFileChooser, NameFiltersKeepTheDescriptionsInOrderAndWidenAllFiles) {
-  const Filters open = {{"Data Files (*.dat)", "*.dat"}, {"Text Files (*.txt)", "*.txt"}, {"All Files (*.*)", "*.*"}};
+  const Filters open = {
+      {"Data Files (*.dat)", "*.dat"}, {"Text Files (*.txt)", "*.txt"}, {"All Files (*.*)", "*.*"}};
   EXPECT_EQ(qtNameFilters(open), (QStringList{"Data Files (*.dat)", "Text Files (*.txt)", "All Files (*)"}));
-  const Filters save = {{"Text Files (*.txt)", "*.txt"}, {"All Files (*.*)", "*.*"}, {"Data Files (*.dat)", "*.dat"}};
+  const Filters save = {
+      {"Text Files (*.txt)", "*.txt"}, {"All Files (*.*)", "*.*"}, {"Data Files (*.dat)", "*.dat"}};
   EXPECT_EQ(qtNameFilters(save), (QStringList{"Text Files (*.txt)", "All Files (*)", "Data Files (*.dat)"}));
   EXPECT_EQ(qtNameFilters(save), windowSaveFilters());  // the window's own Save As offers the same
 }

@@ -166,7 +166,7 @@ TEST(WindowPrint, AllLinesOrThoseOfAPageRangeGoToThePrinter) {
   const Case cases[] = {
       {1, 1, 1, lpp},
       {2, 3, lpp + 1, 3 * lpp},
-      {2, 500, lpp + 1, n},            // a range past the end stops at the last line
+      {2, 500, lpp + 1, n},  // a range past the end stops at the last line
       {lastPage, lastPage, (lastPage - 1) * lpp + 1, n},
   };
   for (const Case& c : cases) {

@@ -48,8 +48,10 @@ TEST(WindowSession, TypedSessionRunsToTheEndAndTheWindowShowsIt) {
   EXPECT_FALSE(s.frame.programRunning());
   EXPECT_EQ(g.answers, (std::vector<std::string>{"Ann", "  Bob Two ", "Q"}));
   const std::vector<std::string> expected = {
-      " GREETER", " Name? (Q to quit)", "Ann", " Hello, Ann", "", " Name? (Q to quit)", "  Bob Two ",
-      " Hello,   Bob Two ", "", " Name? (Q to quit)", "Q", " Bye", ""};
+      " GREETER", " Name? (Q to quit)", "Ann",        " Hello, Ann",
+      "",         " Name? (Q to quit)", "  Bob Two ", " Hello,   Bob Two ",
+      "",         " Name? (Q to quit)", "Q",          " Bye",
+      ""};
   EXPECT_EQ(windowLines(s.text()), expected);
   // The program has returned but the window stays until the user closes it.
   EXPECT_FALSE(finished);
@@ -208,7 +210,8 @@ TEST(WindowSession, TensOfThousandsOfLinesGoThroughQuickly) {
   WindowConsole console(s.frame);
   QElapsedTimer t;
   t.start();
-  for (int i = 0; i < 40000; ++i) console.writeLine("   0.1234   0.5678   0.9012 a report line of usual width");
+  for (int i = 0; i < 40000; ++i)
+    console.writeLine("   0.1234   0.5678   0.9012 a report line of usual width");
   const qint64 ms = t.elapsed();
   EXPECT_LT(ms, 1500) << "writing 40000 lines took " << ms << " ms";
   // The store kept only the newest lines, and the view follows the last one.

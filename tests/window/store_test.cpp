@@ -46,7 +46,7 @@ TEST(TextStore, DroppingLinesKeepsTheViewAndSelectionOnTheSameText) {
   IoText t(100);
   t.setViewSize(2, 80);
   for (int i = 0; i < 5; ++i) t.writeLine(numbered(i, 10));  // 50 bytes
-  t.select(3, 0, 1);  // "3"
+  t.select(3, 0, 1);                                         // "3"
   t.scrollTo(3);
   EXPECT_EQ(t.firstLine(), 3);
   for (int i = 5; i < 8; ++i) t.writeLine(numbered(i, 10));  // 80 bytes: nothing dropped yet
@@ -97,11 +97,11 @@ TEST(PrintRange, PagesCoverTheirLinesAndStopAtTheLastOne) {
       {100, 30, std::nullopt, 0, 100},
       {100, 30, PageRange{1, 1}, 0, 30},
       {100, 30, PageRange{2, 3}, 30, 60},
-      {100, 30, PageRange{4, 4}, 90, 10},     // the last page is short
+      {100, 30, PageRange{4, 4}, 90, 10},      // the last page is short
       {100, 30, PageRange{2, 32767}, 30, 70},  // past the end: up to the last line
-      {100, 30, PageRange{5, 9}, 100, 0},     // starts after the last line
+      {100, 30, PageRange{5, 9}, 100, 0},      // starts after the last line
       {0, 30, std::nullopt, 0, 0},
-      {10, 0, PageRange{2, 2}, 1, 1},         // a page holds at least one line
+      {10, 0, PageRange{2, 2}, 1, 1},  // a page holds at least one line
   };
   for (const Case& c : cases) {
     const LineRange r = printLineRange(c.lines, c.perPage, c.pages);

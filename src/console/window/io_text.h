@@ -48,14 +48,14 @@ class IoText {
   void writeLine(std::string_view text);
 
   // --- the keys, acting on the line being typed ---
-  void typeChar(char c);     // inserts at the caret
-  void backspace();          // deletes left of the caret
-  void tab();                // blanks up to the next multiple of 8 (at least one)
-  std::string enter();       // ends the line and returns its text
+  void typeChar(char c);  // inserts at the caret
+  void backspace();       // deletes left of the caret
+  void tab();             // blanks up to the next multiple of 8 (at least one)
+  std::string enter();    // ends the line and returns its text
   void left();
-  void right();              // not past the end of the line's text
-  void insertBlank();        // opens a blank at the caret
-  void deleteAtCaret();      // closes the gap at the caret
+  void right();          // not past the end of the line's text
+  void insertBlank();    // opens a blank at the caret
+  void deleteAtCaret();  // closes the gap at the caret
   // Inserts text at the caret (paste): only its first line; other control characters become blanks.
   void insertText(std::string_view text);
 

@@ -95,7 +95,8 @@ void IoWindow::paintEvent(QPaintEvent*) {
     const int y = r * cellHeight_;
     if (static_cast<int>(s.size()) > col0) {
       p.setPen(pal.color(QPalette::Text));
-      p.drawText(QPointF(0, y + ascent_), QString::fromLatin1(s.data() + col0, static_cast<qsizetype>(s.size()) - col0));
+      p.drawText(QPointF(0, y + ascent_),
+                 QString::fromLatin1(s.data() + col0, static_cast<qsizetype>(s.size()) - col0));
     }
     if (sel && sel->line == li) {
       const int a = std::max(sel->start, col0);
@@ -119,8 +120,12 @@ void IoWindow::paintEvent(QPaintEvent*) {
 
 void IoWindow::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
-    case Qt::Key_Backspace: text_.backspace(); break;
-    case Qt::Key_Tab: text_.tab(); break;
+    case Qt::Key_Backspace:
+      text_.backspace();
+      break;
+    case Qt::Key_Tab:
+      text_.tab();
+      break;
     case Qt::Key_Return:
     case Qt::Key_Enter: {
       const std::string line = text_.enter();
@@ -128,16 +133,36 @@ void IoWindow::keyPressEvent(QKeyEvent* event) {
       emit lineEntered(line);
       return;
     }
-    case Qt::Key_Left: text_.left(); break;
-    case Qt::Key_Right: text_.right(); break;
-    case Qt::Key_Up: text_.scrollBy(-1); break;
-    case Qt::Key_Down: text_.scrollBy(1); break;
-    case Qt::Key_PageUp: text_.pageUp(); break;
-    case Qt::Key_PageDown: text_.pageDown(); break;
-    case Qt::Key_Home: text_.home(); break;
-    case Qt::Key_End: text_.end(); break;
-    case Qt::Key_Insert: text_.insertBlank(); break;
-    case Qt::Key_Delete: text_.deleteAtCaret(); break;
+    case Qt::Key_Left:
+      text_.left();
+      break;
+    case Qt::Key_Right:
+      text_.right();
+      break;
+    case Qt::Key_Up:
+      text_.scrollBy(-1);
+      break;
+    case Qt::Key_Down:
+      text_.scrollBy(1);
+      break;
+    case Qt::Key_PageUp:
+      text_.pageUp();
+      break;
+    case Qt::Key_PageDown:
+      text_.pageDown();
+      break;
+    case Qt::Key_Home:
+      text_.home();
+      break;
+    case Qt::Key_End:
+      text_.end();
+      break;
+    case Qt::Key_Insert:
+      text_.insertBlank();
+      break;
+    case Qt::Key_Delete:
+      text_.deleteAtCaret();
+      break;
     default: {
       if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
         event->ignore();

@@ -49,24 +49,29 @@ MainFrame::MainFrame(ShellDialogs& dialogs, const QString& title, QWidget* paren
   connect(addItem(file, QStringLiteral("&Save"), kMenuSave), &QAction::triggered, this, &MainFrame::save);
   connect(addItem(file, QStringLiteral("Save As..."), kMenuSaveAs), &QAction::triggered, this,
           &MainFrame::saveAs);
-  connect(addItem(file, QStringLiteral("Print..."), kMenuPrint), &QAction::triggered, this, &MainFrame::print);
-  connect(addItem(file, QStringLiteral("&About..."), kMenuAbout), &QAction::triggered, this, &MainFrame::about);
+  connect(addItem(file, QStringLiteral("Print..."), kMenuPrint), &QAction::triggered, this,
+          &MainFrame::print);
+  connect(addItem(file, QStringLiteral("&About..."), kMenuAbout), &QAction::triggered, this,
+          &MainFrame::about);
   file->addSeparator();
-  connect(addItem(file, QStringLiteral("E&xit"), kMenuExit), &QAction::triggered, this, &MainFrame::exitProgram);
+  connect(addItem(file, QStringLiteral("E&xit"), kMenuExit), &QAction::triggered, this,
+          &MainFrame::exitProgram);
 
   QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
   addItem(edit, QStringLiteral("&Undo"), kMenuUndo, QKeySequence(QStringLiteral("Ctrl+Z")));
   edit->addSeparator();
   QAction* cut = addItem(edit, QStringLiteral("Cu&t"), kMenuCut, QKeySequence(QStringLiteral("Ctrl+X")));
   QAction* copy = addItem(edit, QStringLiteral("&Copy"), kMenuCopy, QKeySequence(QStringLiteral("Ctrl+C")));
-  QAction* paste = addItem(edit, QStringLiteral("&Paste"), kMenuPaste, QKeySequence(QStringLiteral("Ctrl+V")));
+  QAction* paste =
+      addItem(edit, QStringLiteral("&Paste"), kMenuPaste, QKeySequence(QStringLiteral("Ctrl+V")));
   QAction* del = addItem(edit, QStringLiteral("De&lete"), kMenuDelete);
   for (QAction* a : edit->actions()) a->setEnabled(false);  // every Edit item starts grayed
 
   windowMenu_ = menuBar()->addMenu(QStringLiteral("&Window"));
   QAction* cascade = addItem(windowMenu_, QStringLiteral("&Cascade"), kMenuCascade,
                              QKeySequence(QStringLiteral("Shift+F5")));
-  QAction* tile = addItem(windowMenu_, QStringLiteral("&Tile"), kMenuTile, QKeySequence(QStringLiteral("Shift+F4")));
+  QAction* tile =
+      addItem(windowMenu_, QStringLiteral("&Tile"), kMenuTile, QKeySequence(QStringLiteral("Shift+F4")));
   QAction* arrange = addItem(windowMenu_, QStringLiteral("&Arrange Icons"), kMenuArrange);
   connect(cascade, &QAction::triggered, mdi_, &QMdiArea::cascadeSubWindows);
   connect(tile, &QAction::triggered, mdi_, &QMdiArea::tileSubWindows);
@@ -257,7 +262,8 @@ void MainFrame::printText(QPrinter& printer) {
         row = 0;
       }
       const std::string& s = lines[static_cast<std::size_t>(i)];
-      painter.drawText(0, row * lineHeight + fm.ascent(), QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())));
+      painter.drawText(0, row * lineHeight + fm.ascent(),
+                       QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())));
       ++row;
       ++lastPrint_.linesPrinted;
       if (pace.elapsed() >= kServiceIntervalMs) {

@@ -40,7 +40,7 @@ enum MenuId : int {
 // What the last print job did.
 struct PrintReport {
   int linesPerPage = 0;
-  int firstLine = 0;      // 0-based
+  int firstLine = 0;  // 0-based
   int linesPrinted = 0;
   int pages = 0;
   bool cancelled = false;

@@ -10,9 +10,8 @@ namespace quelbro {
 
 ShellDialogs::Answer QtShellDialogs::askYesNoCancel(QWidget* parent, const QString& title,
                                                     const QString& question) {
-  const auto b = QMessageBox::question(parent, title, question,
-                                       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                                       QMessageBox::Yes);
+  const auto b = QMessageBox::question(
+      parent, title, question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
   if (b == QMessageBox::Yes) return Answer::Yes;
   if (b == QMessageBox::No) return Answer::No;
   return Answer::Cancel;
