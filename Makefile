@@ -3,7 +3,7 @@ JOBS ?= 2
 BUILD := build
 ASAN := build-asan
 
-.PHONY: deps build run run-win demo test test-fast test-asan bench fuzz screenshot clean
+.PHONY: deps build run run-win demo test test-fast test-asan test-fuzz bench fuzz screenshot clean
 
 deps:
 	@scripts/install-deps
@@ -51,10 +51,21 @@ test-asan: deps
 	@cmake --build $(ASAN) -j $(JOBS)
 	@cd $(ASAN) && ctest --output-on-failure -j $(JOBS)
 
-test: test-fast test-asan
+test: test-fast test-asan test-fuzz
+
+# libFuzzer targets (tests/fuzz) under ASan + UBSan: `make fuzz` runs each for 60 s,
+# `make test` for 15 s each.
+FUZZ := build-fuzz
+fuzz: deps
+	@$(MAKE) --no-print-directory -f tests/fuzz/fuzz.mk -j $(JOBS) FUZZ_BUILD=$(FUZZ) all
+	@$(MAKE) --no-print-directory -f tests/fuzz/fuzz.mk FUZZ_BUILD=$(FUZZ) FUZZ_SECONDS=60 run
+
+test-fuzz: deps
+	@$(MAKE) --no-print-directory -f tests/fuzz/fuzz.mk -j $(JOBS) FUZZ_BUILD=$(FUZZ) all
+	@$(MAKE) --no-print-directory -f tests/fuzz/fuzz.mk FUZZ_BUILD=$(FUZZ) FUZZ_SECONDS=15 FUZZ_FRESH=1 run
 
 clean:
-	rm -rf $(BUILD) $(ASAN)
+	rm -rf $(BUILD) $(ASAN) $(FUZZ)
 
 # Benchmarks: wall time and peak memory of quelbro-con on generated studies.
 bench: build

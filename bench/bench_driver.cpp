@@ -1,6 +1,8 @@
 // Runs quelbro-con end to end on generated studies (answers from a script,
 // report to a file) and prints wall time and peak memory of each run.
-//   bench_driver QUELBRO_CON GEN_STUDY WORKDIR [RUNS]
+//   bench_driver QUELBRO_CON GEN_STUDY WORKDIR [RUNS [STUDY]]
+// The worst case (left-out fits that do not converge) is written by
+// worst_case, found next to GEN_STUDY. STUDY runs that study only.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <fcntl.h>
@@ -10,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -56,7 +59,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string exe = argv[1], gen = argv[2], work = argv[3];
-  int runs = argc > 4 ? std::atoi(argv[4]) : 3;
+  int runs = std::max(1, argc > 4 ? std::atoi(argv[4]) : 3);
+  const std::string only = argc > 5 ? argv[5] : "";
+  const std::string worst = (std::filesystem::path(gen).parent_path() / "worst_case").string();
   const std::vector<Study> studies = {
       {"rating-2x2x50", 2, 2, 25, 25, "rating"},
       {"rating-4x2x100", 4, 2, 50, 50, "rating"},
@@ -65,14 +70,22 @@ int main(int argc, char** argv) {
       {"cont-10x5x1000", 10, 5, 500, 500, "continuous"},
       {"cont-10x5x2000", 10, 5, 1000, 1000, "continuous"},
       {"cont-10x5x4000", 10, 5, 2000, 2000, "continuous"},
+      {"worst-10x5x4000", 10, 5, 2000, 2000, "worst"},
   };
-  std::printf("%-20s %8s %12s %12s\n", "study", "cases", "wall s (med)", "peak MB");
+  std::printf("%-20s %8s %12s %12s %12s\n", "study", "cases", "wall s (med)", "peak MB", "screen MB");
   std::vector<std::pair<int, double>> scaling;
+  std::vector<std::pair<std::string, Measure>> results;  // median wall, peak memory
   for (const Study& s : studies) {
+    if (!only.empty() && only != s.name) continue;
     std::string dir = work + "/" + s.name;
-    std::string cmd = "mkdir -p " + dir + " && " + gen + " " + std::to_string(s.readers) + " " +
-                      std::to_string(s.treatments) + " " + std::to_string(s.nneg) + " " +
-                      std::to_string(s.npos) + " " + s.kind + " 1 > " + dir + "/study.dat";
+    std::string cmd = "mkdir -p " + dir + " && ";
+    if (std::string(s.kind) == "worst") {
+      cmd += worst + " emit " + std::to_string(s.readers) + " " + std::to_string(s.treatments);
+    } else {
+      cmd += gen + " " + std::to_string(s.readers) + " " + std::to_string(s.treatments) + " " +
+             std::to_string(s.nneg) + " " + std::to_string(s.npos) + " " + s.kind + " 1";
+    }
+    cmd += " > " + dir + "/study.dat";
     if (std::system(cmd.c_str()) != 0) return 1;
     std::ofstream(dir + "/answers.txt") << "y\nstudy.dat\ny\nreport.out\nq\n";
     std::vector<Measure> m;
@@ -84,8 +97,16 @@ int main(int argc, char** argv) {
     const Measure& med = m[m.size() / 2];
     long peak = 0;
     for (const Measure& x : m) peak = std::max(peak, x.rssKb);
-    std::printf("%-20s %8d %12.3f %12.1f\n", s.name, s.nneg + s.npos, med.wall, peak / 1024.0);
+    // The worst case writes hundreds of megabytes of screen lines (every
+    // failed fit's messages, once per left-out case): not kept.
+    std::error_code ec;
+    const auto screenBytes = std::filesystem::file_size(dir + "/screen.txt", ec);
+    const double screenMb = ec ? 0.0 : static_cast<double>(screenBytes) / (1024.0 * 1024.0);
+    if (screenMb > 50.0) std::filesystem::remove(dir + "/screen.txt", ec);
+    std::printf("%-20s %8d %12.3f %12.1f %12.1f\n", s.name, s.nneg + s.npos, med.wall, peak / 1024.0, screenMb);
     if (std::string(s.kind) == "continuous") scaling.emplace_back(s.nneg + s.npos, med.wall);
+    results.emplace_back(s.name, Measure{med.wall, peak});
+    std::fflush(stdout);
   }
   std::printf("\ntime against cases (10 readers x 5 treatments, continuous):\n");
   for (std::size_t i = 0; i < scaling.size(); ++i) {
@@ -93,6 +114,21 @@ int main(int argc, char** argv) {
     if (i > 0) std::printf("   x%.2f for x%.1f cases", scaling[i].second / scaling[i - 1].second,
                            static_cast<double>(scaling[i].first) / scaling[i - 1].first);
     std::printf("\n");
+  }
+
+  // The targets: largest study within 0.5 s and 32 MB, doubling the cases at
+  // the large end at most about 2.2 times the time, the worst case within 2 s.
+  std::printf("\ntargets:\n");
+  for (const auto& [name, m] : results) {
+    if (name == "cont-10x5x4000")
+      std::printf("  largest study %.3f s (<= 0.5), %.1f MB (<= 32): %s\n", m.wall, m.rssKb / 1024.0,
+                  m.wall <= 0.5 && m.rssKb <= 32 * 1024 ? "met" : "MISSED");
+    if (name == "worst-10x5x4000")
+      std::printf("  worst case %.3f s (<= 2): %s\n", m.wall, m.wall <= 2.0 ? "met" : "MISSED");
+  }
+  if (scaling.size() >= 2) {
+    const double ratio = scaling.back().second / scaling[scaling.size() - 2].second;
+    std::printf("  doubling at the large end x%.2f (<= about 2.2): %s\n", ratio, ratio <= 2.2 ? "met" : "MISSED");
   }
   return 0;
 }

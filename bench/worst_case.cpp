@@ -1,8 +1,16 @@
-// Finds category count tables whose fit on all cases converges while the fits
-// with one case left out do not, and writes a study built from such a table.
-//   worst_case search SEED TRIES   random search, prints the best tables found
-//   worst_case check               left-out verdicts of the built-in table
-//   worst_case emit                the built-in table as a 10 x 5 rating study
+// The jackknife's worst case: category count tables whose fit on all cases
+// converges while most fits with one case left out do not (they run the full
+// 101 passes), and a largest-size study built from such a table.
+//   worst_case search SEED STEPS [CASES [K NEG1..NEGK POS1..POSK]]
+//       hill climb from a random table at the edge of convergence (or from
+//       the given one) towards more failing left-out fits; prints the best
+//   worst_case check [K NEG1..NEGK POS1..POSK]
+//       the categories that the emitted ratings give, and the verdict of
+//       every left-out fit, for the built-in table (or the given one)
+//   worst_case emit [READERS TREATMENTS]
+//       the built-in table as a study of 10 readers x 5 treatments (or the
+//       given numbers), every reader and treatment holding its counts as
+//       ratings
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -10,10 +18,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "fit/catgrz.h"
 #include "fit/cattab.h"
 #include "fit/degene.h"
 #include "fit/estbin.h"
@@ -30,6 +40,13 @@ using quelbro::kMaxCategories;
 struct Table {
   std::vector<int> neg, pos;  // category counts, least abnormal first
 };
+
+// Found by `worst_case search 2 2500` and checked by `worst_case check`:
+// 2000 + 2000 cases in 20 categories; the fit on all cases converges, and 26
+// of the 37 distinct left-out fits, covering 3053 of the 4000 cases, do not.
+const Table kWorst = {
+    {3, 23, 17, 261, 202, 46, 201, 168, 29, 504, 251, 3, 103, 5, 168, 7, 3, 1, 1, 4},
+    {33, 4, 0, 7, 3, 3, 0, 2, 1, 5, 2, 1, 3, 1, 11, 2, 2, 0, 1, 1919}};
 
 class Recorder : public quelbro::LineSink {
  public:
@@ -233,107 +250,169 @@ void print(const Table& t) {
   std::printf("\n");
 }
 
+int total(const std::vector<int>& counts) {
+  int n = 0;
+  for (int c : counts) n += c;
+  return n;
+}
+
+// A table from the command line: K, then K negative and K positive counts.
+bool tableFrom(int argc, char** argv, int at, Table& t) {
+  if (argc <= at) return false;
+  const int k = std::atoi(argv[at]);
+  if (k < 1 || k > kMaxCategories || argc < at + 1 + 2 * k) return false;
+  t = {};
+  for (int i = 0; i < k; ++i) t.neg.push_back(std::atoi(argv[at + 1 + i]));
+  for (int i = 0; i < k; ++i) t.pos.push_back(std::atoi(argv[at + 1 + k + i]));
+  return true;
+}
+
+int objective(const Score& s) { return s.failingCases + 50 * s.failingFits; }
+
+int search(Rng& rng, int steps, int total, Table t) {
+  // Start: a random binormal table whose fit on all cases fails, with
+  // actually-positive cases moved from the lowest category to the highest
+  // until it converges: the edge of convergence.
+  for (int tries = 0; t.neg.empty() && tries < 1000000; ++tries) {
+    Table u = binormal(rng, 4 + rng.below(kMaxCategories - 3), total);
+    if (!valid(u) || passes(u.neg, u.pos) <= quelbro::kMaxPasses) continue;
+    for (int m = 0; m < total && u.pos[0] > 0 && passes(u.neg, u.pos) > quelbro::kMaxPasses; ++m) {
+      u.pos[0] -= 1;
+      u.pos.back() += 1;
+    }
+    if (valid(u) && passes(u.neg, u.pos) <= quelbro::kMaxPasses) t = u;
+  }
+  if (t.neg.empty()) return 1;
+  Score cur = evaluate(t, false);
+  std::printf("start, K=%zu: %d of %d left-out fits fail, %d cases\n", t.neg.size(), cur.failingFits,
+              cur.leftOutFits, cur.failingCases);
+  print(t);
+  // Moves of cases of one truth state from one category to another, kept when
+  // the fit on all cases still converges and no fewer left-out fits fail.
+  for (int it = 0; it < steps; ++it) {
+    Table u = t;
+    const int k = static_cast<int>(u.neg.size());
+    auto& v = rng.below(2) == 0 ? u.neg : u.pos;
+    const auto from = static_cast<std::size_t>(rng.below(k));
+    const auto to = static_cast<std::size_t>(rng.below(k));
+    const int amount = 1 + rng.below(std::max(1, v[from] / 4 + 1));
+    if (from == to || v[from] < amount) continue;
+    v[from] -= amount;
+    v[to] += amount;
+    if (!valid(u) || passes(u.neg, u.pos) > quelbro::kMaxPasses) continue;
+    Score s = evaluate(u, false);
+    if (!s.fullOk || objective(s) < objective(cur)) continue;
+    if (objective(s) > objective(cur))
+      std::printf("step %d: %d of %d left-out fits fail, %d cases\n", it, s.failingFits, s.leftOutFits,
+                  s.failingCases);
+    t = u;
+    cur = s;
+  }
+  std::printf("best:\n");
+  print(t);
+  return 0;
+}
+
+// The cases of one truth state as ratings 1..K, category c holding counts[c-1]
+// of them, in an order shuffled by `rng`.
+std::vector<int> ratings(const std::vector<int>& counts, Rng& rng) {
+  std::vector<int> v;
+  for (std::size_t c = 0; c < counts.size(); ++c) v.insert(v.end(), static_cast<std::size_t>(counts[c]), static_cast<int>(c) + 1);
+  for (std::size_t i = v.size(); i > 1; --i)
+    std::swap(v[i - 1], v[static_cast<std::size_t>(rng.below(static_cast<int>(i)))]);
+  return v;
+}
+
+// Runs the categorization on the ratings and compares its categories with the
+// table: ratings are tie groups, a tie group of both truth states is a
+// category of its own and so is a run of one truth state between them.
+bool categorizesAsTable(const Table& t) {
+  Rng rng{7};
+  const std::vector<int> neg = ratings(t.neg, rng), pos = ratings(t.pos, rng);
+  if (neg.size() > static_cast<std::size_t>(quelbro::kMaxCasesPerState) ||
+      pos.size() > static_cast<std::size_t>(quelbro::kMaxCasesPerState))
+    return false;
+  auto xneg = std::make_unique<quelbro::ResultTable>();
+  auto xpos = std::make_unique<quelbro::ResultTable>();
+  for (std::size_t i = 0; i < neg.size(); ++i) (*xneg)(1, static_cast<int>(i) + 1) = static_cast<float>(neg[i]);
+  for (std::size_t j = 0; j < pos.size(); ++j) (*xpos)(1, static_cast<int>(j) + 1) = static_cast<float>(pos[j]);
+  CatTab ct;
+  ct.NNEG = static_cast<int>(neg.size());
+  ct.NPOS = static_cast<int>(pos.size());
+  quelbro::CATGRZ(ct, 1, 0, *xneg, *xpos, 1);
+  bool same = ct.NCAT == static_cast<int>(t.neg.size());
+  std::printf("categorization of the ratings: %d categories\n  neg:", ct.NCAT);
+  for (int c = 1; c <= ct.NCAT; ++c) std::printf(" %g", ct.CNEG[static_cast<std::size_t>(c)]);
+  std::printf("\n  pos:");
+  for (int c = 1; c <= ct.NCAT; ++c) std::printf(" %g", ct.CPOS[static_cast<std::size_t>(c)]);
+  std::printf("\n");
+  for (std::size_t c = 0; same && c < t.neg.size(); ++c)
+    same = ct.CNEG[c + 1] == t.neg[c] && ct.CPOS[c + 1] == t.pos[c];
+  std::printf("%s the table\n", same ? "same as" : "DIFFERENT FROM");
+  return same;
+}
+
+void emit(const Table& t, int readers, int treatments) {
+  Rng rng{20261208};
+  std::printf("Worst case: left-out fits that do not converge, %d x %d x (%d + %d)\r\n", readers, treatments,
+              total(t.neg), total(t.pos));
+  for (int r = 1; r <= readers; ++r) {
+    std::printf(" Reader %-13d\r\n", r);
+    if (r == 1) {
+      std::string header, dirs;
+      for (int tr = 1; tr <= treatments; ++tr) {
+        header += " \"Modality ";
+        header += std::to_string(tr);
+        header += "  \"\t";
+        dirs += " L";
+      }
+      std::printf("%s\r\n%s\r\n", header.c_str(), dirs.c_str());
+    }
+    for (int state = 0; state < 2; ++state) {
+      // Every treatment has the table's counts, each in its own case order.
+      std::vector<std::vector<int>> cols;
+      for (int tr = 1; tr <= treatments; ++tr) cols.push_back(ratings(state == 0 ? t.neg : t.pos, rng));
+      for (std::size_t c = 0; c < cols[0].size(); ++c) {
+        for (const auto& col : cols) std::printf(" %d\t", col[c]);
+        std::printf("\r\n");
+      }
+      std::printf("******\r\n");
+    }
+  }
+  std::printf(" #\r\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && std::strcmp(argv[1], "search") == 0) {
-    Rng rng{argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1};
-    int tries = argc > 3 ? std::atoi(argv[3]) : 1000;
-    int best = -1;
-    int hist[104] = {};
-    if (argc > 4) {
-      for (int i = 0; i < tries; ++i) {
-        int k = 4 + rng.below(17);
-        Table t = binormal(rng, k, 2000);
-        if (!valid(t)) continue;
-        int np = passes(t.neg, t.pos);
-        hist[std::min(np, 103)]++;
-        if (np > 12) { std::printf("%d passes\n", np); print(t); }
-      }
-      for (int i = 0; i < 104; ++i) if (hist[i]) std::printf("%3d passes: %d\n", i, hist[i]);
-      return 0;
-    }
-    for (int i = 0; i < tries; ++i) {
-      int k = 4 + rng.below(17);
-      Table t = binormal(rng, k, 2000);
-      Table t2 = t;
-      t2.pos = binormal(rng, k, 2000).pos;
-      (void)t2;
-      if (!valid(t)) continue;
-      Score s = evaluate(t, false);
-      if (s.fullOk && s.failingCases > best) {
-        best = s.failingCases;
-        std::printf("try %d: K=%d, %d of %d left-out fits fail, %d cases\n", i, k, s.failingFits, s.leftOutFits,
-                    s.failingCases);
-        print(t);
-        std::fflush(stdout);
-      }
-    }
-    return 0;
-  }
-  if (argc >= 2 && std::strcmp(argv[1], "climb") == 0) {
-    Rng rng{argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1};
-    int iters = argc > 3 ? std::atoi(argv[3]) : 1000;
-    // A start: a random binormal table whose fit on all cases fails, with
-    // actually-positive cases moved from the lowest category to the highest
-    // until it converges.
+  const std::string mode = argc > 1 ? argv[1] : "";
+  if (mode == "search" && argc >= 4) {
+    Rng rng{std::strtoull(argv[2], nullptr, 10)};
+    const int total = argc > 4 ? std::atoi(argv[4]) : quelbro::kMaxCasesPerState;
     Table t;
-    for (;;) {
-      int k = 4 + rng.below(17);
-      t = binormal(rng, k, 2000);
-      if (!valid(t) || passes(t.neg, t.pos) <= quelbro::kMaxPasses) continue;
-      while (t.pos[0] > 0 && passes(t.neg, t.pos) > quelbro::kMaxPasses) {
-        t.pos[0] -= 1;
-        t.pos.back() += 1;
-      }
-      if (valid(t) && passes(t.neg, t.pos) <= quelbro::kMaxPasses) break;
-    }
-    Score cur = evaluate(t, false);
-    std::printf("start K=%zu: %d of %d fail, %d cases\n", t.neg.size(), cur.failingFits, cur.leftOutFits,
-                cur.failingCases);
-    print(t);
-    for (int it = 0; it < iters; ++it) {
-      Table u = t;
-      const std::size_t k = u.neg.size();
-      auto& v = rng.below(2) == 0 ? u.neg : u.pos;
-      std::size_t from = static_cast<std::size_t>(rng.below(static_cast<int>(k)));
-      std::size_t to = static_cast<std::size_t>(rng.below(static_cast<int>(k)));
-      int amount = 1 + rng.below(std::max(1, v[from] / 4 + 1));
-      if (from == to || v[from] < amount) continue;
-      v[from] -= amount;
-      v[to] += amount;
-      if (!valid(u) || passes(u.neg, u.pos) > quelbro::kMaxPasses) continue;
-      Score s = evaluate(u, false);
-      if (s.failingCases >= cur.failingCases) {
-        if (s.failingCases > cur.failingCases)
-          std::printf("iter %d: %d of %d fail, %d cases\n", it, s.failingFits, s.leftOutFits, s.failingCases);
-        t = u;
-        cur = s;
-      }
-    }
-    print(t);
+    tableFrom(argc, argv, 5, t);
+    return search(rng, std::atoi(argv[3]), std::clamp(total, 1, quelbro::kMaxCasesPerState), t);
+  }
+  if (mode == "check") {
+    Table t = kWorst;
+    if (argc > 2 && !tableFrom(argc, argv, 2, t)) return 2;
+    const bool same = categorizesAsTable(t);
+    const Score s = evaluate(t, true);
+    std::printf("%d of %d left-out fits fail, %d of %d cases\n", s.failingFits, s.leftOutFits, s.failingCases,
+                total(t.neg) + total(t.pos));
+    return same && s.fullOk ? 0 : 1;
+  }
+  if (mode == "emit") {
+    // A smaller study with the same table in every reader and treatment
+    // serves to compare with a jackknife run without its caches.
+    const int readers = argc > 2 ? std::clamp(std::atoi(argv[2]), 1, quelbro::kMaxReaders) : quelbro::kMaxReaders;
+    const int treatments =
+        argc > 3 ? std::clamp(std::atoi(argv[3]), 1, quelbro::kMaxTreatments) : quelbro::kMaxTreatments;
+    emit(kWorst, readers, treatments);
     return 0;
   }
-  if (argc >= 2 && std::strcmp(argv[1], "passes") == 0) {
-    // passes K n1..nK p1..pK: pass counts of the full fit and of each left-out fit
-    int k = std::atoi(argv[2]);
-    Table t;
-    for (int i = 0; i < k; ++i) t.neg.push_back(std::atoi(argv[3 + i]));
-    for (int i = 0; i < k; ++i) t.pos.push_back(std::atoi(argv[3 + k + i]));
-    std::printf("%d", passes(t.neg, t.pos));
-    for (int state = 0; state < 2; ++state) {
-      std::printf(" |");
-      for (std::size_t g = 0; g < t.neg.size(); ++g) {
-        std::vector<int> sneg = t.neg, spos = t.pos, neg, pos;
-        if ((state == 0 ? sneg : spos)[g] == 0) { std::printf(" -"); continue; }
-        (state == 0 ? sneg : spos)[g] -= 1;
-        rebuild(sneg, spos, neg, pos);
-        std::printf(" %d", passes(neg, pos));
-      }
-    }
-    std::printf("\n");
-    return 0;
-  }
-  std::fprintf(stderr, "usage: worst_case search SEED TRIES | check | emit\n");
+  std::fprintf(stderr,
+               "usage: worst_case search SEED STEPS [CASES [K NEG.. POS..]] | check [K NEG.. POS..] |"
+               " emit [READERS TREATMENTS]\n");
   return 2;
 }

@@ -222,10 +222,11 @@ void writeSecondPass(const Report& rep, const TwoTreatment& tt, LineSink& out) {
   for (int t = 1; t <= st.T; ++t) des.put(17 + 13 * (t - 1), treatmentDes(ctx, t));
   out.writeLine(des.str());
   for (int r = 1; r <= st.R; ++r) {
-    // The value fields overwrite the name from column 15; the positions
-    // between them keep what stands there.
+    // The value fields start in column 15, so the name shows in columns 6 to
+    // 14 only: a longer name is cut there rather than left to peek out between
+    // the value fields.
     Line row;
-    row.at(3, I(r, 2)).at(6, readerName(ctx, r, 20));
+    row.at(3, I(r, 2)).at(6, readerName(ctx, r, 9));
     for (int t = 1; t <= st.T; ++t) row.at(15 + 13 * (t - 1), F(st.cellMean[r][t], 10, 4));
     out.writeLine(row.str());
   }
