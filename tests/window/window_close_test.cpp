@@ -25,8 +25,12 @@ namespace {
 class ListedChooser : public FileChooser {
  public:
   explicit ListedChooser(std::deque<std::string> paths) : paths_(std::move(paths)) {}
-  std::optional<std::string> openFile(const std::vector<Filter>&, const std::string&) override { return next(); }
-  std::optional<std::string> saveFile(const std::vector<Filter>&, const std::string&) override { return next(); }
+  std::optional<std::string> openFile(const std::vector<Filter>&, const std::string&) override {
+    return next();
+  }
+  std::optional<std::string> saveFile(const std::vector<Filter>&, const std::string&) override {
+    return next();
+  }
 
  private:
   std::optional<std::string> next() {
@@ -92,8 +96,10 @@ class Keyboard {
     script_.pop_front();
     if (a == "<close>" || a == "<exit>") {
       openAtClose = openPaths();
-      if (a == "<close>") shell_.frame.close();
-      else shell_.frame.action(kMenuExit)->trigger();
+      if (a == "<close>")
+        shell_.frame.close();
+      else
+        shell_.frame.action(kMenuExit)->trigger();
     } else {
       QTest::keyClicks(shell_.io(), QString::fromStdString(a));
       QTest::keyClick(shell_.io(), Qt::Key_Return);
@@ -146,19 +152,15 @@ TEST(WindowClose, ClosingDuringTypedEntryKeepsEveryAcceptedLineAndEndsCleanly) {
   // Opening answers: no input file; Y to the store file and to the report file (both from the
   // save dialog); the study: description, 2 readers, the first reader's name, 2 treatments CT
   // and MRI, directions L and S, 3 negative and 3 positive cases.
-  const std::vector<std::string> opening = {"n", "y", "y", "A typed study", "2", "Reader One", "2",
-                                            "CT", "MRI", "L S", "3", "3"};
-  const std::vector<std::string> reader1 = {"1.5 2", "3 4 comment here", "bad 1", "2.25e1 -1", "*",
-                                            "7 8", "9 10", "0.125 5e-3", "*"};
+  const std::vector<std::string> opening = {"n", "y",  "y",   "A typed study", "2", "Reader One",
+                                            "2", "CT", "MRI", "L S",           "3", "3"};
+  const std::vector<std::string> reader1 = {"1.5 2", "3 4 comment here", "bad 1", "2.25e1 -1", "*", "7 8",
+                                            "9 10",  "0.125 5e-3",       "*"};
   const std::vector<std::string> reader1Stored = {
-      caseLine("  0.15000E+01", "  0.20000E+01"),
-      caseLine("  0.30000E+01", "  0.40000E+01", " comment here"),
-      caseLine("  0.22500E+02", " -0.10000E+01"),
-      "******",
-      caseLine("  0.70000E+01", "  0.80000E+01"),
-      caseLine("  0.90000E+01", "  0.10000E+02"),
-      caseLine("  0.12500E+00", "  0.50000E-02"),
-      "******"};
+      caseLine("  0.15000E+01", "  0.20000E+01"), caseLine("  0.30000E+01", "  0.40000E+01", " comment here"),
+      caseLine("  0.22500E+02", " -0.10000E+01"), "******",
+      caseLine("  0.70000E+01", "  0.80000E+01"), caseLine("  0.90000E+01", "  0.10000E+02"),
+      caseLine("  0.12500E+00", "  0.50000E-02"), "******"};
   struct Case {
     const char* name;
     std::vector<std::string> script;  // after the opening answers; ends with how the frame closes

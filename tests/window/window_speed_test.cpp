@@ -27,8 +27,12 @@ namespace {
 class ListedChooser : public FileChooser {
  public:
   explicit ListedChooser(std::deque<std::string> paths) : paths_(std::move(paths)) {}
-  std::optional<std::string> openFile(const std::vector<Filter>&, const std::string&) override { return next(); }
-  std::optional<std::string> saveFile(const std::vector<Filter>&, const std::string&) override { return next(); }
+  std::optional<std::string> openFile(const std::vector<Filter>&, const std::string&) override {
+    return next();
+  }
+  std::optional<std::string> saveFile(const std::vector<Filter>&, const std::string&) override {
+    return next();
+  }
 
  private:
   std::optional<std::string> next() {
@@ -51,7 +55,9 @@ void writeStudy(const std::string& path, int readers, int treatments, int neg, i
     state ^= state >> 27;
     return (static_cast<double>((state * 2685821657736338717ULL) >> 11) + 0.5) / 9007199254740992.0;
   };
-  auto normal = [&uniform] { return std::sqrt(-2.0 * std::log(uniform())) * std::cos(6.283185307179586 * uniform()); };
+  auto normal = [&uniform] {
+    return std::sqrt(-2.0 * std::log(uniform())) * std::cos(6.283185307179586 * uniform());
+  };
   std::vector<double> difficulty(static_cast<std::size_t>(neg + pos));
   for (double& d : difficulty) d = normal();
   char buf[64];
@@ -200,15 +206,17 @@ TEST(WindowSpeed, TheLargestStudyRunsToItsReportAndMatchesTheConsoleProgram) {
   std::vector<std::string> expected;
   for (const std::string& line : con.lines()) expected.push_back(asWindowTitle(line));
   ASSERT_TRUE(removeRun(expected, {" Enter input file name:", "study.dat"}));
-  ASSERT_TRUE(removeRun(expected, {" enter output file name:",
-                                   "  (filename must take the form filename.extension, where filename is 1 to 8",
-                                   "  characters, extension is 1 to 3 characters, and all characters must be",
-                                   "  alphanumeric. no blanks are allowed in the filename.)", "con.out"}));
+  ASSERT_TRUE(
+      removeRun(expected, {" enter output file name:",
+                           "  (filename must take the form filename.extension, where filename is 1 to 8",
+                           "  characters, extension is 1 to 3 characters, and all characters must be",
+                           "  alphanumeric. no blanks are allowed in the filename.)", "con.out"}));
   EXPECT_TRUE(console.lines == expected) << "the dialogue's lines differ from the console program's";
   // The window keeps the newest 64 KB of them; every line went through it.
   EXPECT_EQ(written, static_cast<long long>(expected.size()));
   ASSERT_LE(shown.size(), expected.size());
-  const std::vector<std::string> tail(expected.end() - static_cast<std::ptrdiff_t>(shown.size()), expected.end());
+  const std::vector<std::string> tail(expected.end() - static_cast<std::ptrdiff_t>(shown.size()),
+                                      expected.end());
   EXPECT_TRUE(shown == tail) << "the window's text differs from the console program's";
   for (std::size_t i = 0; i < shown.size() && i < tail.size(); ++i) {
     if (shown[i] != tail[i]) {
