@@ -9,8 +9,12 @@ namespace quelbro {
 
 namespace {
 
+// What askLetter returns for an empty answer: no character has this value,
+// so an answer beginning with a NUL byte is simply not offered.
+constexpr int kNoAnswer = 0x100;
+
 // Reads an answer and returns the first character of its first word in upper
-// case; 0 after "no data entered"; -1 at the end of the input.
+// case; kNoAnswer after "no data entered"; -1 at the end of the input.
 int askLetter(Session& s) {
   std::string line;
   if (!s.readConsole(line)) return -1;
@@ -18,7 +22,7 @@ int askLetter(Session& s) {
   Word w = GETWRD(s.lin);
   if (w.noword) {
     s.say(ListLine().t("   --- no data entered ---"));
-    return 0;
+    return kNoAnswer;
   }
   unsigned char c = static_cast<unsigned char>(w.text[0]);
   return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
@@ -67,7 +71,7 @@ void selectFiles(Session& s, FileObtainer& how) {
       s.quit = true;
       return;
     }
-    if (c == 0) continue;
+    if (c == kNoAnswer) continue;
     Obtained got = Obtained::NotOpened;
     if (question == 1) {
       if (c == 'Y') {

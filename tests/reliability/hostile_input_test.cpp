@@ -380,6 +380,8 @@ std::vector<Hostile> cases() {
   return v;
 }
 
+void PrintTo(const Hostile& h, std::ostream* os) { *os << h.name; }
+
 class HostileInput : public ::testing::TestWithParam<Hostile> {};
 
 TEST_P(HostileInput, MessageAndNextState) {
