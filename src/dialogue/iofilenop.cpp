@@ -1,4 +1,6 @@
 // iofilenop: the opening questions with typed file names (the console program).
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "console/fields.h"
@@ -42,9 +44,15 @@ class TypedNames : public FileObtainer {
       break;
     }
     std::error_code ec;
-    if (std::filesystem::is_directory(name, ec)) return Obtained::NotOpened;
+    if (std::filesystem::is_directory(name, ec)) {
+      s.say(cat({" The input file (", name, ") is a folder, not a data file."}));
+      return Obtained::NotOpened;
+    }
     s.in = std::fopen(name.c_str(), "rb");
-    if (s.in == nullptr) return Obtained::NotOpened;
+    if (s.in == nullptr) {
+      s.say(cat({" The input file (", name, ") cannot be opened: ", std::strerror(errno)}));
+      return Obtained::NotOpened;
+    }
     s.inPath = name;
     s.reportFileName = name;
     return Obtained::Opened;
