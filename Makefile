@@ -67,6 +67,11 @@ test-fuzz: deps
 clean:
 	rm -rf $(BUILD) $(ASAN) $(FUZZ)
 
-# Benchmarks: wall time and peak memory of quelbro-con on generated studies.
+# Benchmarks: wall time and peak memory of quelbro-con on generated studies, the
+# worst case (left-out fits that do not converge) among them, and the targets.
+# BENCH_RUNS runs per study (median shown); BENCH_STUDY=name runs one study only.
+BENCH_RUNS ?= 3
+BENCH_STUDY ?=
 bench: build
-	@$(BUILD)/bench_driver $(CURDIR)/$(BUILD)/quelbro-con $(CURDIR)/$(BUILD)/gen_study $(CURDIR)/$(BUILD)/bench 3
+	@$(BUILD)/bench_driver $(CURDIR)/$(BUILD)/quelbro-con $(CURDIR)/$(BUILD)/gen_study $(CURDIR)/$(BUILD)/bench \
+	  $(BENCH_RUNS) $(BENCH_STUDY)

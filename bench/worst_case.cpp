@@ -61,18 +61,21 @@ struct FitResult {
   double area;
 };
 
-FitResult fit(const std::vector<int>& neg, const std::vector<int>& pos, int ileave) {
+// The fit record of a table: its counts and case numbers.
+CatTab record(const std::vector<int>& neg, const std::vector<int>& pos) {
   CatTab ct;
-  int nneg = 0, npos = 0;
   ct.NCAT = static_cast<int>(neg.size());
   for (std::size_t c = 0; c < neg.size(); ++c) {
     ct.CNEG[c + 1] = neg[c];
     ct.CPOS[c + 1] = pos[c];
-    nneg += neg[c];
-    npos += pos[c];
+    ct.NNEG += neg[c];
+    ct.NPOS += pos[c];
   }
-  ct.NNEG = nneg;
-  ct.NPOS = npos;
+  return ct;
+}
+
+FitResult fit(const std::vector<int>& neg, const std::vector<int>& pos, int ileave) {
+  CatTab ct = record(neg, pos);
   ct.KHIGH = ct.NCAT;
   for (int c = 1; c < ct.NCAT; ++c) ct.CUTS[static_cast<std::size_t>(c)] = c + 0.5;
   ct.TRAPA = 0.5;
@@ -87,19 +90,10 @@ FitResult fit(const std::vector<int>& neg, const std::vector<int>& pos, int ilea
   return {Verdict::OtherNoArea, a};
 }
 
-// Pass count of the iteration on a table (0: degenerate data, no iteration).
+// Pass count of the iteration on a table, the steps of one fit as ESTBIN
+// takes them (0: degenerate data, no iteration). Cheaper than a whole fit.
 int passes(const std::vector<int>& neg, const std::vector<int>& pos) {
-  CatTab ct;
-  int nneg = 0, npos = 0;
-  ct.NCAT = static_cast<int>(neg.size());
-  for (std::size_t c = 0; c < neg.size(); ++c) {
-    ct.CNEG[c + 1] = neg[c];
-    ct.CPOS[c + 1] = pos[c];
-    nneg += neg[c];
-    npos += pos[c];
-  }
-  ct.NNEG = nneg;
-  ct.NPOS = npos;
+  CatTab ct = record(neg, pos);
   Recorder screen;
   quelbro::Destinations out(screen);
   quelbro::FitContext ctx;
@@ -135,11 +129,18 @@ void rebuild(const std::vector<int>& sneg, const std::vector<int>& spos, std::ve
     } else if (S(spos, i + 1) == 0 && S(spos, i) == 0) {
       neg.back() += S(sneg, i + 1);
     } else if (S(sneg, i + 1) == 0 && S(spos, i + 1) == 0) {
+      // an emptied category vanishes
     } else {
       neg.push_back(S(sneg, i + 1));
       pos.push_back(S(spos, i + 1));
     }
   }
+}
+
+int total(const std::vector<int>& counts) {
+  int n = 0;
+  for (int c : counts) n += c;
+  return n;
 }
 
 struct Score {
@@ -158,7 +159,9 @@ Score evaluate(const Table& t, bool verbose) {
   for (int state = 0; state < 2; ++state) {
     for (std::size_t g = 0; g < t.neg.size(); ++g) {
       const int n = state == 0 ? t.neg[g] : t.pos[g];
-      if (n == 0) continue;
+      // The jackknife fits nothing when the left-out case is the only one of
+      // its truth state.
+      if (n == 0 || total(state == 0 ? t.neg : t.pos) < 2) continue;
       std::vector<int> sneg = t.neg, spos = t.pos, neg, pos;
       (state == 0 ? sneg : spos)[g] -= 1;
       rebuild(sneg, spos, neg, pos);
@@ -248,12 +251,6 @@ void print(const Table& t) {
   std::printf("\n  pos:");
   for (int x : t.pos) std::printf(" %d", x);
   std::printf("\n");
-}
-
-int total(const std::vector<int>& counts) {
-  int n = 0;
-  for (int c : counts) n += c;
-  return n;
 }
 
 // A table from the command line: K, then K negative and K positive counts.

@@ -29,6 +29,16 @@ void OutFile::writeLine(std::string_view line) {
   writeRaw(s);
 }
 
+void OutFile::writeLines(const std::vector<std::string>& lines) {
+  if (fp_ == nullptr || lines.empty()) return;
+  std::string block;
+  for (const auto& line : lines) {
+    block += line;
+    block += "\r\n";
+  }
+  writeRaw(block);
+}
+
 void OutFile::writeRaw(std::string_view bytes) {
   if (fp_ == nullptr) return;
   std::size_t n = std::fwrite(bytes.data(), 1, bytes.size(), fp_);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "console/text_console.h"
 
@@ -26,6 +27,7 @@ class OutFile : public LineSink {
   const std::string& path() const { return path_; }
 
   void writeLine(std::string_view line) override;  // line + CR LF, flushed
+  void writeLines(const std::vector<std::string>& lines) override;
   void writeRaw(std::string_view bytes);            // exact bytes, flushed
 
   long tell() const;              // bytes written so far

@@ -18,10 +18,24 @@ bool readStreamLine(std::FILE* in, std::string& line, std::size_t keep) {
 void StdioConsole::writeLine(std::string_view line) {
   std::fwrite(line.data(), 1, line.size(), out_);
   std::fputc('\n', out_);
-  std::fflush(out_);
 }
 
-bool StdioConsole::readLine(std::string& line) { return readStreamLine(in_, line); }
+void StdioConsole::writeLines(const std::vector<std::string>& lines) {
+  std::string block;
+  std::size_t size = 0;
+  for (const auto& line : lines) size += line.size() + 1;
+  block.reserve(size);
+  for (const auto& line : lines) {
+    block += line;
+    block += '\n';
+  }
+  std::fwrite(block.data(), 1, block.size(), out_);
+}
+
+bool StdioConsole::readLine(std::string& line) {
+  std::fflush(out_);
+  return readStreamLine(in_, line);
+}
 
 ScriptedConsole::ScriptedConsole(std::vector<std::string> answers, bool echo)
     : answers_(answers.begin(), answers.end()), echo_(echo) {}

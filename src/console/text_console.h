@@ -15,6 +15,10 @@ class LineSink {
  public:
   virtual ~LineSink() = default;
   virtual void writeLine(std::string_view line) = 0;
+  // A block of lines, as if each had been written in turn.
+  virtual void writeLines(const std::vector<std::string>& lines) {
+    for (const auto& line : lines) writeLine(line);
+  }
 };
 
 // The dialogue's console: writes lines, reads answer lines.
@@ -33,11 +37,17 @@ inline constexpr std::size_t kMaxConsoleLine = 1024;
 // line end is still a line. Returns false at end of input with nothing read.
 bool readStreamLine(std::FILE* in, std::string& line, std::size_t keep = kMaxConsoleLine);
 
-// Standard input and output; output lines end with a plain line feed.
+// Standard input and output; output lines end with a plain line feed. Output
+// is flushed before every read and at the end (a terminal shows each line at
+// once anyway), not after every line: a study can write millions of lines.
 class StdioConsole : public TextConsole {
  public:
   StdioConsole(std::FILE* in = stdin, std::FILE* out = stdout) : in_(in), out_(out) {}
+  ~StdioConsole() override { std::fflush(out_); }
+  StdioConsole(const StdioConsole&) = delete;
+  StdioConsole& operator=(const StdioConsole&) = delete;
   void writeLine(std::string_view line) override;
+  void writeLines(const std::vector<std::string>& lines) override;
   bool readLine(std::string& line) override;
 
  private:

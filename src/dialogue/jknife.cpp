@@ -66,8 +66,34 @@ int categoryOf(float v) { return static_cast<int>(v); }
 
 }  // namespace
 
+std::string FitMemo::key(const CatTab& ct) {
+  std::string k;
+  auto put = [&k](int v) { k.append(reinterpret_cast<const char*>(&v), sizeof v); };
+  put(ct.NNEG);
+  put(ct.NPOS);
+  put(ct.NCAT);
+  for (int c = 1; c <= ct.NCAT && c <= kMaxCategories; ++c) {
+    put(static_cast<int>(ct.CNEG[static_cast<std::size_t>(c)]));
+    put(static_cast<int>(ct.CPOS[static_cast<std::size_t>(c)]));
+  }
+  return k;
+}
+
+const FitMemo::Entry* FitMemo::find(const CatTab& ct) const {
+  auto it = map_.find(key(ct));
+  return it == map_.end() ? nullptr : &it->second;
+}
+
+void FitMemo::add(const CatTab& ct, const Entry& entry) {
+  std::size_t size = 64;
+  for (const auto& l : entry.screen) size += l.size() + 32;
+  for (const auto& l : entry.file) size += l.size() + 32;
+  if (bytes_ + size > kMaxBytes) return;
+  if (map_.emplace(key(ct), entry).second) bytes_ += size;
+}
+
 int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, PvTable& pv,
-           PsflagTable& psflag, CatTab& ct, const FitContext& ctx) {
+           PsflagTable& psflag, CatTab& ct, const FitContext& ctx, FitMemo* memo) {
   const int n = n0 + n1;
   int fits = 0;
   int jstat = 1;
@@ -128,32 +154,43 @@ int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, P
     if (cache != nullptr && cache->area != 0.0) {
       area = cache->area;
     } else if (cache != nullptr && cache->failed) {
-      for (const auto& line : cache->screen) ctx.out->toScreen(line);
-      for (const auto& line : cache->file) ctx.out->toFile(line);
+      ctx.out->screen().writeLines(cache->screen);
+      if (ctx.out->hasFile()) ctx.out->file()->writeLines(cache->file);
       area = -1.0;
     } else {
       rebuild(ct, sneg, spos, k0);
-      if (jstat == 1) {
+      if (jstat != 1) {
+        area = -1.0;
+      } else if (cache == nullptr) {
         ++fits;
-        if (cache != nullptr) {
-          RecordingSink screen(&ctx.out->screen(), cache->screen);
-          RecordingSink file(ctx.out->file(), cache->file);
-          Destinations recorded(screen, ctx.out->hasFile() ? &file : nullptr);
+        area = ESTBIN(ct, k, t, r, ctx) * inFit;
+      } else {
+        FitMemo::Entry fit;
+        const FitMemo::Entry* known = memo != nullptr ? memo->find(ct) : nullptr;
+        if (known != nullptr) {
+          ctx.out->screen().writeLines(known->screen);
+          if (ctx.out->hasFile()) ctx.out->file()->writeLines(known->file);
+          fit = *known;
+        } else {
+          ++fits;
+          // The file's lines are recorded even when no report file is open,
+          // so that a later run with one gets them too.
+          RecordingSink screen(&ctx.out->screen(), fit.screen);
+          RecordingSink file(ctx.out->file(), fit.file);
+          Destinations recorded(screen, &file);
           FitContext leftOut = ctx;
           leftOut.out = &recorded;
-          area = ESTBIN(ct, k, t, r, leftOut) * inFit;
-          if (area > 0.0) {
-            cache->area = area;
-            cache->screen.clear();
-            cache->file.clear();
-          } else {
-            cache->failed = true;
-          }
-        } else {
-          area = ESTBIN(ct, k, t, r, ctx) * inFit;
+          fit.result = ESTBIN(ct, k, t, r, leftOut);
+          if (memo != nullptr) memo->add(ct, fit);
         }
-      } else {
-        area = -1.0;
+        area = fit.result * inFit;
+        if (area > 0.0) {
+          cache->area = area;
+        } else {
+          cache->failed = true;
+          cache->screen = std::move(fit.screen);
+          cache->file = std::move(fit.file);
+        }
       }
     }
 

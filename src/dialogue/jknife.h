@@ -2,11 +2,40 @@
 // and with each case left out, and turn the areas into pseudovalues.
 #pragma once
 
+#include <string>
+#include <unordered_map>
+#include <vector>
+
 #include "anova/pv_table.h"
 #include "fit/cattab.h"
 #include "fit/fit_context.h"
 
 namespace quelbro {
+
+// The left-out fits of a whole run, by their category counts. A fit is
+// determined by its counts, so a table met again (another reader or
+// treatment with the same counts) is not fitted again: its result and the
+// messages it wrote are reused. Holds at most kMaxBytes of messages.
+class FitMemo {
+ public:
+  struct Entry {
+    double result = 0.0;  // what ESTBIN returned
+    std::vector<std::string> screen, file;
+  };
+  static constexpr std::size_t kMaxBytes = 16u << 20;
+
+  const Entry* find(const CatTab& ct) const;
+  void add(const CatTab& ct, const Entry& entry);
+  void clear() {
+    map_.clear();
+    bytes_ = 0;
+  }
+
+ private:
+  static std::string key(const CatTab& ct);
+  std::unordered_map<std::string, Entry> map_;
+  std::size_t bytes_ = 0;
+};
 
 // Fills PV(r, t, 1..n0+n1) and PSFLAG(r, t). The treatment-t results of xneg
 // (cases 1..n0) and xpos (cases 1..n1) are replaced by category numbers. The
@@ -14,6 +43,6 @@ namespace quelbro {
 // name, treatment description and direction of this reader and treatment.
 // Returns the number of fits actually run (the area cache saves the others).
 int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, PvTable& pv,
-            PsflagTable& psflag, CatTab& ct, const FitContext& ctx);
+            PsflagTable& psflag, CatTab& ct, const FitContext& ctx, FitMemo* memo = nullptr);
 
 }  // namespace quelbro

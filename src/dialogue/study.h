@@ -6,6 +6,7 @@
 #include <string>
 
 #include "anova/pv_table.h"
+#include "dialogue/jknife.h"
 #include "fit/cattab.h"
 
 namespace quelbro {
@@ -28,6 +29,7 @@ struct Study {
   PvTable PV;
   PsflagTable PSFLAG{};
   CatTab CATTAB;
+  FitMemo memo;  // left-out fits already made in this run, by their counts
 };
 
 }  // namespace quelbro
