@@ -71,6 +71,7 @@ int main(int argc, char** argv) {
       {"cont-10x5x2000", 10, 5, 1000, 1000, "continuous"},
       {"cont-10x5x4000", 10, 5, 2000, 2000, "continuous"},
       {"worst-10x5x4000", 10, 5, 2000, 2000, "worst"},
+      {"worst-distinct-10x5x4000", 10, 5, 2000, 2000, "worst-distinct"},
   };
   std::printf("%-20s %8s %12s %12s %12s\n", "study", "cases", "wall s (med)", "peak MB", "screen MB");
   std::vector<std::pair<int, double>> scaling;
@@ -79,7 +80,9 @@ int main(int argc, char** argv) {
     if (!only.empty() && only != s.name) continue;
     std::string dir = work + "/" + s.name;
     std::string cmd = "mkdir -p " + dir + " && ";
-    if (std::string(s.kind) == "worst") {
+    if (std::string(s.kind) == "worst-distinct") {
+      cmd += worst + " emit-distinct";
+    } else if (std::string(s.kind) == "worst") {
       cmd += worst + " emit " + std::to_string(s.readers) + " " + std::to_string(s.treatments);
     } else {
       cmd += gen + " " + std::to_string(s.readers) + " " + std::to_string(s.treatments) + " " +
@@ -123,8 +126,8 @@ int main(int argc, char** argv) {
     if (name == "cont-10x5x4000")
       std::printf("  largest study %.3f s (<= 0.5), %.1f MB (<= 32): %s\n", m.wall, m.rssKb / 1024.0,
                   m.wall <= 0.5 && m.rssKb <= 32 * 1024 ? "met" : "MISSED");
-    if (name == "worst-10x5x4000")
-      std::printf("  worst case %.3f s (<= 2): %s\n", m.wall, m.wall <= 2.0 ? "met" : "MISSED");
+    if (name == "worst-10x5x4000" || name == "worst-distinct-10x5x4000")
+      std::printf("  %s %.3f s (<= 2): %s\n", name.c_str(), m.wall, m.wall <= 2.0 ? "met" : "MISSED");
   }
   if (scaling.size() >= 2) {
     const double ratio = scaling.back().second / scaling[scaling.size() - 2].second;

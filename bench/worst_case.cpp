@@ -349,7 +349,29 @@ bool categorizesAsTable(const Table& t) {
   return same;
 }
 
-void emit(const Table& t, int readers, int treatments) {
+// Tables for a study whose cells all differ: the worst table with a few cases
+// moved between two categories of one truth state, kept only where the fit on
+// all cases still converges and at least 20 left-out fits still fail, so that
+// no left-out fit can be reused across cells.
+std::vector<Table> distinctTables(int wanted) {
+  std::vector<Table> found;
+  const int k = static_cast<int>(kWorst.neg.size());
+  for (int amount = 1; amount <= 3 && static_cast<int>(found.size()) < wanted; ++amount)
+    for (int state = 0; state < 2 && static_cast<int>(found.size()) < wanted; ++state)
+      for (int from = 0; from < k && static_cast<int>(found.size()) < wanted; ++from)
+        for (int to = 0; to < k && static_cast<int>(found.size()) < wanted; ++to) {
+          Table u = kWorst;
+          std::vector<int>& v = state == 0 ? u.neg : u.pos;
+          if (from == to || v[static_cast<std::size_t>(from)] < amount + 1) continue;
+          v[static_cast<std::size_t>(from)] -= amount;
+          v[static_cast<std::size_t>(to)] += amount;
+          const Score sc = evaluate(u, false);
+          if (sc.fullOk && sc.failingFits >= 20) found.push_back(u);
+        }
+  return found;
+}
+
+void emit(const Table& t, int readers, int treatments, const std::vector<Table>* cells) {
   Rng rng{20261208};
   std::printf("Worst case: left-out fits that do not converge, %d x %d x (%d + %d)\r\n", readers, treatments,
               total(t.neg), total(t.pos));
@@ -368,7 +390,11 @@ void emit(const Table& t, int readers, int treatments) {
     for (int state = 0; state < 2; ++state) {
       // Every treatment has the table's counts, each in its own case order.
       std::vector<std::vector<int>> cols;
-      for (int tr = 1; tr <= treatments; ++tr) cols.push_back(ratings(state == 0 ? t.neg : t.pos, rng));
+      for (int tr = 1; tr <= treatments; ++tr) {
+        const std::size_t i = static_cast<std::size_t>((r - 1) * treatments + tr - 1);
+        const Table& cell = cells != nullptr && i < cells->size() ? (*cells)[i] : t;
+        cols.push_back(ratings(state == 0 ? cell.neg : cell.pos, rng));
+      }
       for (std::size_t c = 0; c < cols[0].size(); ++c) {
         for (const auto& col : cols) std::printf(" %d\t", col[c]);
         std::printf("\r\n");
@@ -405,7 +431,26 @@ int main(int argc, char** argv) {
     const int readers = argc > 2 ? std::clamp(std::atoi(argv[2]), 1, quelbro::kMaxReaders) : quelbro::kMaxReaders;
     const int treatments =
         argc > 3 ? std::clamp(std::atoi(argv[3]), 1, quelbro::kMaxTreatments) : quelbro::kMaxTreatments;
-    emit(kWorst, readers, treatments);
+    emit(kWorst, readers, treatments, nullptr);
+    return 0;
+  }
+  if (mode == "emit-distinct") {
+    // Every reader and treatment with counts of its own: the worst case for
+    // the fitting itself, since no left-out fit is met twice.
+    const std::vector<Table> cells = distinctTables(quelbro::kMaxReaders * quelbro::kMaxTreatments);
+    emit(kWorst, quelbro::kMaxReaders, quelbro::kMaxTreatments, &cells);
+    return 0;
+  }
+  if (mode == "check-distinct") {
+    const std::vector<Table> cells = distinctTables(quelbro::kMaxReaders * quelbro::kMaxTreatments);
+    int failing = 0, fits = 0, cases = 0;
+    for (const Table& c : cells) {
+      const Score s = evaluate(c, false);
+      failing += s.failingFits;
+      fits += s.leftOutFits;
+      cases += s.failingCases;
+    }
+    std::printf("%zu distinct tables: %d of %d left-out fits fail, %d cases\n", cells.size(), failing, fits, cases);
     return 0;
   }
   std::fprintf(stderr,

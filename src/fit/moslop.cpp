@@ -43,7 +43,11 @@ void TERMS(const CatTab& ct, FitWork& w) {
   for (int c = 1; c <= k; ++c) {
     w.PRPOS[c] = floored(w.CDFPOS[c + 1] - w.CDFPOS[c]);
     w.PRNEG[c] = floored(w.CDFNEG[c + 1] - w.CDFNEG[c]);
-    logl += ct.CNEG[c] * std::log(w.PRNEG[c]) + ct.CPOS[c] * std::log(w.PRPOS[c]);
+    // An empty category adds nothing (every probability is at least 5e-8),
+    // so its logarithm is not taken.
+    const double ln = ct.CNEG[c] != 0.0 ? ct.CNEG[c] * std::log(w.PRNEG[c]) : 0.0;
+    const double lp = ct.CPOS[c] != 0.0 ? ct.CPOS[c] * std::log(w.PRPOS[c]) : 0.0;
+    logl += ln + lp;
   }
   w.LOGL = logl;
 }

@@ -49,6 +49,18 @@ void MATCVT(std::span<const double> src, std::span<double> dst, int n, int modeS
   int nd = matrixSlots(n, modeDst);
   if (ns == 0 || nd == 0) return;
   if (src.size() < static_cast<std::size_t>(ns) || dst.size() < static_cast<std::size_t>(nd)) return;
+  // The two conversions of every scoring pass, written out directly.
+  if (modeSrc == kFullMode && modeDst == kPackedMode) {
+    for (int j = 1; j <= n; ++j)
+      for (int i = 1; i <= j; ++i) dst[pk(i, j)] = src[static_cast<std::size_t>((j - 1) * n + i - 1)];
+    return;
+  }
+  if (modeSrc == kPackedMode && modeDst == kFullMode) {
+    for (int j = 1; j <= n; ++j)
+      for (int i = 1; i <= n; ++i)
+        dst[static_cast<std::size_t>((j - 1) * n + i - 1)] = i <= j ? src[pk(i, j)] : src[pk(j, i)];
+    return;
+  }
   for (int j = 1; j <= n; ++j) {
     int i0 = 1;
     int i1 = modeDst == kFullMode ? n : j;  // other modes: only pairs with J >= I
