@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
       {"worst-10x5x4000", 10, 5, 2000, 2000, "worst"},
       {"worst-distinct-10x5x4000", 10, 5, 2000, 2000, "worst-distinct"},
   };
-  std::printf("%-20s %8s %12s %12s %12s\n", "study", "cases", "wall s (med)", "peak MB", "screen MB");
+  std::printf("%-26s %8s %12s %12s %12s\n", "study", "cases", "wall s (med)", "peak MB", "screen MB");
   std::vector<std::pair<int, double>> scaling;
   std::vector<std::pair<std::string, Measure>> results;  // median wall, peak memory
   for (const Study& s : studies) {
@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
     const auto screenBytes = std::filesystem::file_size(dir + "/screen.txt", ec);
     const double screenMb = ec ? 0.0 : static_cast<double>(screenBytes) / (1024.0 * 1024.0);
     if (screenMb > 50.0) std::filesystem::remove(dir + "/screen.txt", ec);
-    std::printf("%-20s %8d %12.3f %12.1f %12.1f\n", s.name, s.nneg + s.npos, med.wall, peak / 1024.0, screenMb);
+    std::printf("%-26s %8d %12.3f %12.1f %12.1f\n", s.name, s.nneg + s.npos, med.wall, peak / 1024.0, screenMb);
     if (std::string(s.kind) == "continuous") scaling.emplace_back(s.nneg + s.npos, med.wall);
     results.emplace_back(s.name, Measure{med.wall, peak});
     std::fflush(stdout);
