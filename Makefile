@@ -47,7 +47,7 @@ test-fast: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 test-asan: deps
-	@cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DQUELBRO_SANITIZE=ON -DQUELBRO_WINDOW=OFF >/dev/null
+	@cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DQUELBRO_SANITIZE=ON >/dev/null
 	@cmake --build $(ASAN) -j $(JOBS)
 	@cd $(ASAN) && ctest --output-on-failure -j $(JOBS)
 
