@@ -1,5 +1,5 @@
 // Maximum-likelihood fit of the binormal ROC model to category counts: Fisher
-// scoring with step halving (after Dorfman and Alf's scoring for rating data).
+// scoring with step halving on the expected information of the category counts.
 #include "fit/moslop.h"
 
 #include <algorithm>
