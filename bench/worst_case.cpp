@@ -32,6 +32,8 @@
 #include "fit/moslop.h"
 #include "fit/fit_context.h"
 
+#include "rng.h"
+
 namespace {
 
 using quelbro::CatTab;
@@ -180,17 +182,7 @@ Score evaluate(const Table& t, bool verbose) {
   return sc;
 }
 
-struct Rng {
-  std::uint64_t s;
-  std::uint64_t next() {  // splitmix64
-    std::uint64_t z = (s += 0x9e3779b97f4a7c15ULL);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-    return z ^ (z >> 31);
-  }
-  double uniform() { return (static_cast<double>(next() >> 11) + 0.5) / 9007199254740992.0; }
-  int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
-};
+using bench::Rng;
 
 double Phi(double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); }
 

@@ -21,27 +21,6 @@
 namespace quelbro::testing {
 namespace {
 
-// Hands out prepared paths to the save dialogs, in order.
-class ListedChooser : public FileChooser {
- public:
-  explicit ListedChooser(std::deque<std::string> paths) : paths_(std::move(paths)) {}
-  std::optional<std::string> openFile(const std::vector<Filter>&, const std::string&) override {
-    return next();
-  }
-  std::optional<std::string> saveFile(const std::vector<Filter>&, const std::string&) override {
-    return next();
-  }
-
- private:
-  std::optional<std::string> next() {
-    if (paths_.empty()) return std::nullopt;
-    std::string p = paths_.front();
-    paths_.pop_front();
-    return p;
-  }
-  std::deque<std::string> paths_;
-};
-
 // The window's console as the dialogue sees it, noting what every read returned.
 class WatchedConsole : public TextConsole {
  public:

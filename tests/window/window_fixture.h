@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,30 @@
 #include "console/window/shell_dialogs.h"
 #include "console/window/system_info.h"
 #include "console/window/window_console.h"
+#include "dialogue/program.h"
 
 namespace quelbro::testing {
+
+// Hands out prepared paths to the open and save dialogs, in order.
+class ListedChooser : public FileChooser {
+ public:
+  explicit ListedChooser(std::deque<std::string> paths) : paths_(std::move(paths)) {}
+  std::optional<std::string> openFile(const std::vector<Filter>&, const std::string&) override {
+    return next();
+  }
+  std::optional<std::string> saveFile(const std::vector<Filter>&, const std::string&) override {
+    return next();
+  }
+
+ private:
+  std::optional<std::string> next() {
+    if (paths_.empty()) return std::nullopt;
+    std::string p = paths_.front();
+    paths_.pop_front();
+    return p;
+  }
+  std::deque<std::string> paths_;
+};
 
 class FakeDialogs : public ShellDialogs {
  public:

@@ -23,27 +23,6 @@
 namespace quelbro::testing {
 namespace {
 
-// Hands out prepared paths to the open and save dialogs, in order.
-class ListedChooser : public FileChooser {
- public:
-  explicit ListedChooser(std::deque<std::string> paths) : paths_(std::move(paths)) {}
-  std::optional<std::string> openFile(const std::vector<Filter>&, const std::string&) override {
-    return next();
-  }
-  std::optional<std::string> saveFile(const std::vector<Filter>&, const std::string&) override {
-    return next();
-  }
-
- private:
-  std::optional<std::string> next() {
-    if (paths_.empty()) return std::nullopt;
-    std::string p = paths_.front();
-    paths_.pop_front();
-    return p;
-  }
-  std::deque<std::string> paths_;
-};
-
 // A continuous-result study in the case data file layout: `readers` readers, `treatments`
 // treatments, `neg` + `pos` cases, binormal results sharing a per-case difficulty.
 void writeStudy(const std::string& path, int readers, int treatments, int neg, int pos) {
