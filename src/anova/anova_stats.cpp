@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "anova/anova_detail.h"
-#include "anova/distributions.h"
+#include "stats/distributions.h"
 #include "console/fields.h"
 
 namespace quelbro {

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "anova/distributions.h"
+#include "stats/distributions.h"
 #include "fit/catgrz_internal.h"
 
 namespace quelbro {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "anova/distributions.h"
+#include "stats/distributions.h"
 #include "console/fields.h"
 
 namespace quelbro {

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <string>
 
-#include "anova/distributions.h"
+#include "stats/distributions.h"
 #include "console/fields.h"
 
 namespace quelbro {

@@ -6,7 +6,7 @@
 #include <array>
 #include <cmath>
 
-#include "anova/distributions.h"
+#include "stats/distributions.h"
 #include "fit/moslop.h"
 
 namespace quelbro {

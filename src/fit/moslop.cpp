@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "anova/distributions.h"
+#include "stats/distributions.h"
 #include "console/fields.h"
 #include "fit/spdinv.h"
 

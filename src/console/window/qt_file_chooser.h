@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <vector>
 
-#include "dialogue/program.h"
+#include "console/file_chooser.h"
 
 class QWidget;
 

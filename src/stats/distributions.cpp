@@ -1,6 +1,6 @@
 // The distribution functions: normal and its inverse (rational approximations),
 // log-gamma (Stirling series), beta and chi-square distribution functions, t critical values.
-#include "anova/distributions.h"
+#include "stats/distributions.h"
 
 #include <cmath>
 #include <limits>

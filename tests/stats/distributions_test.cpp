@@ -1,6 +1,6 @@
 // Tests of the distribution functions against values from standard statistical
 // tables and closed forms, within the accuracy of each approximation.
-#include "anova/distributions.h"
+#include "stats/distributions.h"
 
 #include <gtest/gtest.h>
 
