@@ -1,29 +1,55 @@
-# QUELBRO: build, run, test.
+# QUELBRO: build, run, test, install and package. `make help` lists the targets.
 JOBS ?= 2
 BUILD := build
 ASAN := build-asan
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: deps build run run-win demo test test-fast test-asan test-fuzz bench fuzz screenshot clean
+# Debian packages each group of targets needs; scripts/install-deps installs those missing.
+DEPS_BUILD := cmake make g++ libgtest-dev libgmock-dev qt6-base-dev
+DEPS_TEST := xvfb xauth clang-14 libclang-rt-14-dev xdotool x11-apps netpbm \
+  desktop-file-utils libxml2-utils groff-base man-db
+DEPS_PACKAGE := dpkg-dev file lintian
 
-deps:
-	@scripts/install-deps
+# Window runs get a private runtime folder of their own when the session has none, so that
+# Qt does not warn about XDG_RUNTIME_DIR; the folder is removed afterwards.
+WITH_XDG = xdg=""; if [ -z "$$XDG_RUNTIME_DIR" ]; then xdg=$$(mktemp -d) && export XDG_RUNTIME_DIR=$$xdg; fi;
+END_XDG = rc=$$?; [ -z "$$xdg" ] || rm -rf "$$xdg"; exit $$rc
 
-build: deps
+.PHONY: help deps configure build build-all run run-win demo test test-fast test-asan test-fuzz \
+  bench fuzz screenshot install uninstall package clean
+
+help: ## this list
+	@echo "make TARGET, where TARGET is one of:"
+	@grep -E '^[a-z-]+:.*## ' $(MAKEFILE_LIST) | sed 's/^\([a-z-]*\):.*## /\1\t/' | \
+	  awk -F'\t' '{ printf "  %-11s %s\n", $$1, $$2 }'
+	@echo "install and uninstall take PREFIX= (now $(PREFIX)) and DESTDIR=."
+
+deps: ## install the Debian packages the build needs (apt-get)
+	@scripts/install-deps $(DEPS_BUILD)
+
+configure: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+build: configure ## build the two programs, quelbro-con and quelbro-win, in build/
+	@cmake --build $(BUILD) --target programs -j $(JOBS)
+
+build-all: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-run: build
-	@$(BUILD)/quelbro-con
+run: build ## start quelbro-con in examples/, where study.dat is
+	@cd examples && $(CURDIR)/$(BUILD)/quelbro-con
 
-run-win: build
-	@$(BUILD)/quelbro-win
+run-win: build ## start quelbro-win in examples/
+	@$(WITH_XDG) cd examples && $(CURDIR)/$(BUILD)/quelbro-win; $(END_XDG)
 
 # quelbro-win on a virtual X display, answered by simulated keys up to the second treatment's
 # description; the frame is saved as docs/quelbro-win.png.
 SHOT_ANSWERS := n n n "Demo study typed in the window" 2 "Dr. Able" 2 "CT scan"
-screenshot: build
+screenshot: build ## save docs/quelbro-win.png: quelbro-win in the middle of a dialogue
+	@scripts/install-deps $(DEPS_TEST)
 	@mkdir -p docs $(BUILD)/screenshot
-	@cd $(BUILD)/screenshot && xvfb-run -a -s "-screen 0 1024x768x24" sh -c '\
+	@$(WITH_XDG) cd $(BUILD)/screenshot && xvfb-run -a -s "-screen 0 1024x768x24" sh -c '\
 	  ../quelbro-win & pid=$$!; win=""; \
 	  for i in $$(seq 1 60); do \
 	    win=$$(xdotool search --onlyvisible --name "^quelbro-win$$" 2>/dev/null | head -n 1); \
@@ -33,38 +59,61 @@ screenshot: build
 	  for a in $(SHOT_ANSWERS); do xdotool type --delay 20 "$$a"; xdotool key Return; sleep 0.4; done; \
 	  xdotool type --delay 20 "MR"; sleep 0.5; \
 	  xwd -id $$win -silent | xwdtopnm 2>/dev/null | pnmtopng > ../../docs/quelbro-win.png; \
-	  kill $$pid'
+	  kill $$pid'; $(END_XDG)
 	@echo "docs/quelbro-win.png written"
 
 # The bundled example study, answers from a script; the report file is shown after the screen.
-demo: build
+demo: build ## run quelbro-con on the example study and show its report
 	@rm -rf $(BUILD)/demo && mkdir -p $(BUILD)/demo && cp examples/study.dat $(BUILD)/demo/
 	@cd $(BUILD)/demo && ../quelbro-con < ../../examples/demo-answers.txt
 	@echo "==================== report file demo.out ===================="
 	@cat $(BUILD)/demo/demo.out | tr -d '\r'
 
-test-fast: build
+test-fast: build-all ## build everything and run the release tests
+	@scripts/install-deps $(DEPS_TEST)
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 test-asan: deps
+	@scripts/install-deps $(DEPS_TEST)
 	@cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DQUELBRO_SANITIZE=ON >/dev/null
 	@cmake --build $(ASAN) -j $(JOBS)
 	@cd $(ASAN) && ctest --output-on-failure -j $(JOBS)
 
-test: test-fast test-asan test-fuzz
+test: test-fast test-asan test-fuzz ## all tests: release, ASan + UBSan, and the fuzz targets
 
 # libFuzzer targets (tests/fuzz) under ASan + UBSan: `make fuzz` runs each for 60 s,
 # `make test` for 15 s each.
 FUZZ := build-fuzz
-fuzz: deps
+fuzz: deps ## run each fuzz target for 60 s
+	@scripts/install-deps $(DEPS_TEST)
 	@$(MAKE) --no-print-directory -f tests/fuzz/fuzz.mk -j $(JOBS) FUZZ_BUILD=$(FUZZ) all
 	@$(MAKE) --no-print-directory -f tests/fuzz/fuzz.mk FUZZ_BUILD=$(FUZZ) FUZZ_SECONDS=60 run
 
 test-fuzz: deps
+	@scripts/install-deps $(DEPS_TEST)
 	@$(MAKE) --no-print-directory -f tests/fuzz/fuzz.mk -j $(JOBS) FUZZ_BUILD=$(FUZZ) all
 	@$(MAKE) --no-print-directory -f tests/fuzz/fuzz.mk FUZZ_BUILD=$(FUZZ) FUZZ_SECONDS=15 FUZZ_FRESH=1 run
 
-clean:
+# Installs the programs, manual pages, menu entry, icon and example study under
+# $(DESTDIR)$(PREFIX); build/installed-files.txt keeps the list for `make uninstall`.
+install: build ## install under PREFIX (and DESTDIR)
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)" --component quelbro
+	@sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest_quelbro.txt | \
+	  sort -u - $$( [ -f $(BUILD)/installed-files.txt ] && echo $(BUILD)/installed-files.txt ) \
+	  > $(BUILD)/installed-files.tmp && mv $(BUILD)/installed-files.tmp $(BUILD)/installed-files.txt
+
+uninstall: ## remove exactly what make install put in place
+	@scripts/uninstall $(BUILD)/installed-files.txt
+	@rm -f $(BUILD)/installed-files.txt
+
+# The Debian package quelbro_<version>_<arch>.deb in build/package, checked by lintian.
+package: build ## build the Debian package in build/package and check it with lintian
+	@scripts/install-deps $(DEPS_PACKAGE)
+	@rm -f $(BUILD)/package/*.deb
+	@cd $(BUILD) && cpack -G DEB
+	@lintian --fail-on error $(BUILD)/package/*.deb
+
+clean: ## remove the build folders
 	rm -rf $(BUILD) $(ASAN) $(FUZZ)
 
 # Benchmarks: wall time and peak memory of quelbro-con on generated studies, the
@@ -72,6 +121,7 @@ clean:
 # BENCH_RUNS runs per study (median shown); BENCH_STUDY=name runs one study only.
 BENCH_RUNS ?= 3
 BENCH_STUDY ?=
-bench: build
+bench: configure ## benchmarks: time and memory of quelbro-con on generated studies
+	@cmake --build $(BUILD) --target programs gen_study bench_driver worst_case -j $(JOBS)
 	@$(BUILD)/bench_driver $(CURDIR)/$(BUILD)/quelbro-con $(CURDIR)/$(BUILD)/gen_study $(CURDIR)/$(BUILD)/bench \
 	  $(BENCH_RUNS) $(BENCH_STUDY)
