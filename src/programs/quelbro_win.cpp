@@ -6,6 +6,7 @@
 
 #include "console/clock.h"
 #include "console/window/main_frame.h"
+#include "console/window/project_icon.h"
 #include "console/window/qt_file_chooser.h"
 #include "console/window/shell_dialogs.h"
 #include "console/window/window_console.h"
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
   std::setlocale(LC_NUMERIC, "C");
   // The application ends when the frame is closed and the dialogue has returned, not before.
   QApplication::setQuitOnLastWindowClosed(false);
+  QApplication::setWindowIcon(quelbro::projectIcon());
 
   quelbro::QtShellDialogs dialogs;
   quelbro::MainFrame frame(dialogs, QFileInfo(QCoreApplication::applicationFilePath()).fileName());

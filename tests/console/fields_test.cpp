@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <limits>
+#include <sstream>
+#include <string>
 
 #include "console/fields.h"
 
@@ -16,6 +18,25 @@ struct FCase {
 };
 
 class FixedField : public ::testing::TestWithParam<FCase> {};
+
+// The row's name for test selection: the value spelt out and the field, as Minus0Point0625_F6_3.
+std::string rowName(const ::testing::TestParamInfo<FCase>& info) {
+  std::ostringstream value;
+  value << info.param.v;
+  std::string name;
+  for (char c : value.str()) {
+    if (c == '-') {
+      name += "Minus";
+    } else if (c == '+') {
+      name += "Plus";
+    } else if (c == '.') {
+      name += "Point";
+    } else {
+      name += c;
+    }
+  }
+  return name + "_F" + std::to_string(info.param.w) + "_" + std::to_string(info.param.d);
+}
 
 TEST_P(FixedField, FormatsAsFixedFieldOutput) {
   const FCase& c = GetParam();
@@ -42,7 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
         FCase{-9.99996, 8, 4, "-10.0000"},
         FCase{1.96, 6, 3, " 1.960"},
         FCase{1e20, 8, 2, "********"},
-        FCase{123.456, 10, 4, "  123.4560"}));
+        FCase{123.456, 10, 4, "  123.4560"}),
+    rowName);
 
 TEST(FixedField, NanIsRightJustified) {
   EXPECT_EQ(F(std::numeric_limits<double>::quiet_NaN(), 8, 4), "     NaN");

@@ -76,6 +76,28 @@ struct NumCase {
 
 class TonumTable : public ::testing::TestWithParam<NumCase> {};
 
+// The row's name for test selection: what is expected and the word spelt out, as
+// Reads_Minus3Point25 or Refuses_1ePlus.
+std::string rowName(const ::testing::TestParamInfo<NumCase>& info) {
+  std::string name = info.param.ok ? "Reads_" : "Refuses_";
+  const std::string word = info.param.word;
+  if (word.empty()) return name + "Empty";
+  for (char c : word) {
+    if (c == '-') {
+      name += "Minus";
+    } else if (c == '+') {
+      name += "Plus";
+    } else if (c == '.') {
+      name += "Point";
+    } else if (c == ',') {
+      name += "Comma";
+    } else {
+      name += c;
+    }
+  }
+  return name;
+}
+
 TEST_P(TonumTable, ReadsTheWordWhole) {
   const NumCase& c = GetParam();
   int maxdec = 0;
@@ -118,7 +140,8 @@ INSTANTIATE_TEST_SUITE_P(
         NumCase{"nan", false, 0, 0}, NumCase{"NaN", false, 0, 0}, NumCase{"inf", false, 0, 0},
         NumCase{"-infinity", false, 0, 0}, NumCase{"3.5e38", false, 0, 0}, NumCase{"-1e39", false, 0, 0},
         NumCase{"1e400", false, 0, 0}, NumCase{"12abc", false, 0, 0}, NumCase{"1,5", false, 0, 0},
-        NumCase{"--1", false, 0, 0}, NumCase{"1e5.0", false, 0, 0}, NumCase{"", false, 0, 0}));
+        NumCase{"--1", false, 0, 0}, NumCase{"1e5.0", false, 0, 0}, NumCase{"", false, 0, 0}),
+    rowName);
 
 TEST(Tonum, MaxdecOnlyRises) {
   int maxdec = 0;

@@ -23,6 +23,7 @@
 
 #include "console/window/io_window.h"
 #include "console/window/print_range.h"
+#include "console/window/project_icon.h"
 #include "console/window/system_info.h"
 
 namespace quelbro {
@@ -42,6 +43,7 @@ QStringList windowSaveFilters() {
 MainFrame::MainFrame(ShellDialogs& dialogs, const QString& title, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs) {
   setWindowTitle(title);
+  setWindowIcon(projectIcon());
   mdi_ = new QMdiArea(this);
   setCentralWidget(mdi_);
 
@@ -282,7 +284,7 @@ void MainFrame::printText(QPrinter& printer) {
 }
 
 void MainFrame::about() {
-  const std::string info = aboutText(readSystemInfo());
+  const std::string info = aboutHeading(windowTitle().toStdString()) + aboutText(readSystemInfo());
   dialogs_.inform(this, QStringLiteral("About ") + windowTitle(),
                   QString::fromLocal8Bit(info.data(), static_cast<qsizetype>(info.size())));
 }

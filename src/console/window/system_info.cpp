@@ -10,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "console/version.h"
+
 namespace quelbro {
 
 namespace {
@@ -74,6 +76,8 @@ SystemInfo readSystemInfo() {
   if (info.processors < 1) info.processors = 1;
   return info;
 }
+
+std::string aboutHeading(const std::string& program) { return program + " version " + kVersion + "\n\n"; }
 
 std::string aboutText(const SystemInfo& info) {
   std::ostringstream out;

@@ -20,4 +20,7 @@ SystemInfo readSystemInfo();
 // The About box's lines, one fact per line.
 std::string aboutText(const SystemInfo& info);
 
+// The About box's first line, the program's name and version, and an empty line after it.
+std::string aboutHeading(const std::string& program);
+
 }  // namespace quelbro
