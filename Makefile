@@ -1,5 +1,7 @@
 # QUELBRO: build, run, test, install and package. `make help` lists the targets.
 JOBS ?= 2
+# Sub-makes (the build folder's) do not announce every folder they enter.
+MAKEFLAGS += --no-print-directory
 BUILD := build
 ASAN := build-asan
 PREFIX ?= /usr/local
@@ -12,9 +14,9 @@ DEPS_TEST := xvfb xauth clang-14 libclang-rt-14-dev xdotool x11-apps netpbm \
 DEPS_PACKAGE := dpkg-dev file lintian
 
 # Window runs get a private runtime folder of their own when the session has none, so that
-# Qt does not warn about XDG_RUNTIME_DIR; the folder is removed afterwards.
-WITH_XDG = xdg=""; if [ -z "$$XDG_RUNTIME_DIR" ]; then xdg=$$(mktemp -d) && export XDG_RUNTIME_DIR=$$xdg; fi;
-END_XDG = rc=$$?; [ -z "$$xdg" ] || rm -rf "$$xdg"; exit $$rc
+# Qt does not warn about XDG_RUNTIME_DIR; the folder is removed when the run ends.
+WITH_XDG = if [ -z "$$XDG_RUNTIME_DIR" ]; then xdg=$$(mktemp -d) && export XDG_RUNTIME_DIR=$$xdg && \
+  trap 'rm -rf "$$xdg"' EXIT && trap 'exit 130' INT TERM HUP; fi;
 
 .PHONY: help deps configure build build-all run run-win demo test test-fast test-asan test-fuzz \
   bench fuzz screenshot install uninstall package clean
@@ -41,7 +43,7 @@ run: build ## start quelbro-con in examples/, where study.dat is
 	@cd examples && $(CURDIR)/$(BUILD)/quelbro-con
 
 run-win: build ## start quelbro-win in examples/
-	@$(WITH_XDG) cd examples && $(CURDIR)/$(BUILD)/quelbro-win; $(END_XDG)
+	@$(WITH_XDG) cd examples && $(CURDIR)/$(BUILD)/quelbro-win
 
 # quelbro-win on a virtual X display, answered by simulated keys up to the second treatment's
 # description; the frame is saved as docs/quelbro-win.png.
@@ -59,7 +61,7 @@ screenshot: build ## save docs/quelbro-win.png: quelbro-win in the middle of a d
 	  for a in $(SHOT_ANSWERS); do xdotool type --delay 20 "$$a"; xdotool key Return; sleep 0.4; done; \
 	  xdotool type --delay 20 "MR"; sleep 0.5; \
 	  xwd -id $$win -silent | xwdtopnm 2>/dev/null | pnmtopng > ../../docs/quelbro-win.png; \
-	  kill $$pid'; $(END_XDG)
+	  kill $$pid'
 	@echo "docs/quelbro-win.png written"
 
 # The bundled example study, answers from a script; the report file is shown after the screen.
