@@ -19,7 +19,7 @@ WITH_XDG = if [ -z "$$XDG_RUNTIME_DIR" ]; then xdg=$$(mktemp -d) && export XDG_R
   trap 'rm -rf "$$xdg"' EXIT && trap 'exit 130' INT TERM HUP; fi;
 
 .PHONY: help deps configure build build-all run run-win demo test test-fast test-asan test-fuzz \
-  bench fuzz screenshot install uninstall package clean
+  bench fuzz screenshot install uninstall package icon clean
 
 help: ## this list
 	@echo "make TARGET, where TARGET is one of:"
@@ -114,6 +114,11 @@ package: build ## build the Debian package in build/package and check it with li
 	@rm -f $(BUILD)/package/*.deb
 	@cd $(BUILD) && cpack -G DEB
 	@lintian --fail-on error $(BUILD)/package/*.deb
+
+# The window icon built into quelbro-win is the installed SVG icon drawn at 256 x 256.
+icon: ## redraw packaging/quelbro-win.png (the window icon) from packaging/quelbro-win.svg
+	@scripts/install-deps librsvg2-bin
+	@rsvg-convert -w 256 -h 256 packaging/quelbro-win.svg -o packaging/quelbro-win.png
 
 clean: ## remove the build folders
 	rm -rf $(BUILD) $(ASAN) $(FUZZ)
