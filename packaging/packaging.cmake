@@ -60,6 +60,8 @@ install(FILES ${CMAKE_SOURCE_DIR}/examples/study.dat
 
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${CMAKE_BINARY_DIR}/share/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT debian)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME quelbro COMPONENT debian)
 
 # The Debian package: quelbro_<version>_<arch>.deb in build/package. The dependencies are the
 # packages of the shared libraries the programs link against, found by dpkg-shlibdeps.
