@@ -1,75 +1,182 @@
-// Store and report files: CR LF line ends, flushed line by line, failures told.
+// Store and report files: CR LF line ends, written line by line on a plain
+// descriptor, cut back to a whole line when a write fails, failures told.
 #include "console/out_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 
 namespace quelbro {
+
+std::string nonRegularKind(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return std::string();
+  if (S_ISDIR(st.st_mode)) return "a folder";
+  if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) return "a device";
+  if (S_ISFIFO(st.st_mode)) return "a FIFO (named pipe)";
+  if (S_ISSOCK(st.st_mode)) return "a socket";
+  return "not a regular file";
+}
 
 bool OutFile::create(const std::string& path, bool mustBeNew) {
   close();
   failed_ = false;
-  fp_ = std::fopen(path.c_str(), mustBeNew ? "wbx" : "wb");
-  if (fp_ == nullptr) return false;
+  length_ = 0;
+  what_.clear();
+  error_.clear();
+  const int flags = O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC;
+  int fd = -1;
+  if (mustBeNew) {
+    fd = ::open(path.c_str(), flags | O_EXCL, 0666);
+  } else {
+    // Only a regular file is ever emptied: nothing is opened with O_TRUNC, and
+    // a FIFO without a reader must not hold the program up (O_NONBLOCK).
+    if (!nonRegularKind(path).empty()) {
+      error_ = "not a regular file";
+      return false;
+    }
+    fd = ::open(path.c_str(), flags | O_NONBLOCK, 0666);
+  }
+  if (fd < 0) {
+    error_ = std::strerror(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    error_ = "not a regular file";
+    return false;
+  }
+  if (!mustBeNew) {
+    if (::ftruncate(fd, 0) != 0) {
+      error_ = std::strerror(errno);
+      ::close(fd);
+      return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  }
+  fd_ = fd;
   path_ = path;
   return true;
 }
 
 void OutFile::close() {
-  if (fp_ == nullptr) return;
-  if (std::fclose(fp_) != 0) reportFailure();
-  fp_ = nullptr;
+  if (fd_ < 0) return;
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0 && errno != EINTR && !failed_) {
+    failed_ = true;
+    say(" *** ERROR: cannot write to file " + path_ + ": " + std::strerror(errno) + " ***");
+  }
 }
 
-void OutFile::writeLine(std::string_view line) {
-  if (fp_ == nullptr) return;
-  std::string s(line);
+void OutFile::closeRemovingIfEmpty() {
+  if (fd_ < 0) return;
+  struct stat mine {
+  }, named{};
+  // The name must still lead to this file itself, not to one put in its place.
+  const bool empty = ::fstat(fd_, &mine) == 0 && mine.st_size == 0 && ::lstat(path_.c_str(), &named) == 0 &&
+                     named.st_dev == mine.st_dev && named.st_ino == mine.st_ino;
+  close();
+  if (empty) ::unlink(path_.c_str());
+}
+
+void OutFile::writeLine(std::string_view line) { writeLine(line, std::string_view()); }
+
+void OutFile::writeLine(std::string_view line, std::string_view what) {
+  if (fd_ < 0 || failed_) return;
+  std::string s;
+  s.reserve(line.size() + 2);
+  s.append(line);
   s += "\r\n";
-  writeRaw(s);
+  write(s, what);
 }
 
 void OutFile::writeLines(const std::vector<std::string>& lines) {
-  if (fp_ == nullptr || lines.empty()) return;
+  if (fd_ < 0 || failed_ || lines.empty()) return;
   std::string block;
   for (const auto& line : lines) {
     block += line;
     block += "\r\n";
   }
-  writeRaw(block);
+  write(block, std::string_view());
 }
 
-void OutFile::writeRaw(std::string_view bytes) {
-  if (fp_ == nullptr) return;
-  std::size_t n = std::fwrite(bytes.data(), 1, bytes.size(), fp_);
-  if (n != bytes.size() || std::fflush(fp_) != 0) {
-    reportFailure();
-    std::clearerr(fp_);
+void OutFile::writeRaw(std::string_view bytes) { write(bytes, std::string_view()); }
+
+void OutFile::write(std::string_view bytes, std::string_view what) {
+  if (fd_ < 0 || failed_ || bytes.empty()) return;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      fail(n < 0 ? errno : ENOSPC, bytes.substr(0, done));
+      return;
+    }
+    done += static_cast<std::size_t>(n);
   }
+  length_ += static_cast<long>(bytes.size());
+  what_ = what;
 }
 
-long OutFile::tell() const { return fp_ == nullptr ? 0 : std::ftell(fp_); }
+void OutFile::fail(int err, std::string_view written) {
+  failed_ = true;
+  say(" *** ERROR: cannot write to file " + path_ + ": " + std::strerror(err) + " ***");
+  // Whole lines of a block that did reach the file stay; what they hold is
+  // then no longer known by name.
+  const std::size_t end = written.rfind('\n');
+  if (end != std::string_view::npos) {
+    length_ += static_cast<long>(end + 1);
+    what_.clear();
+  }
+  std::string cut;
+  if (::ftruncate(fd_, length_) != 0)
+    cut = std::string("     (it could not be cut back: ") + std::strerror(errno) + ")";
+  ::lseek(fd_, length_, SEEK_SET);
+  std::string where = length_ == 0    ? " is empty"
+                      : what_.empty() ? " ends with its last whole line"
+                                      : " ends with " + what_;
+  if (closeOnFailure_) {
+    ::close(fd_);
+    fd_ = -1;
+    say(" *** The " + role_ + " " + path_ + where + " and is closed;");
+    say("     the rest is shown on the screen only. ***");
+  } else {
+    say(" *** The " + role_ + " " + path_ + where + ";");
+    say("     nothing more is written to it. ***");
+  }
+  if (!cut.empty()) say(cut);
+}
 
-bool OutFile::truncateTo(long length) {
-  if (fp_ == nullptr) return false;
-  std::fflush(fp_);
-  std::error_code ec;
-  std::filesystem::resize_file(path_, static_cast<std::uintmax_t>(length), ec);
-  if (ec || std::fseek(fp_, length, SEEK_SET) != 0) {
-    reportFailure();
+bool OutFile::truncateTo(const Mark& m) {
+  if (fd_ < 0 || m.length < 0 || m.length > length_) return false;
+  if (m.length == length_) return true;
+  if (::ftruncate(fd_, m.length) != 0 || ::lseek(fd_, m.length, SEEK_SET) < 0) {
+    const int err = errno;
+    if (!failed_) {
+      failed_ = true;
+      say(" *** ERROR: cannot cut back file " + path_ + ": " + std::strerror(err) + " ***");
+    }
     return false;
+  }
+  length_ = m.length;
+  what_ = m.what;
+  // After a failure the user was told where the file ends: tell the new end.
+  if (failed_) {
+    say(" *** The " + role_ + " " + path_ +
+        (length_ == 0
+             ? std::string(" is now empty. ***")
+             : " now ends with " + (what_.empty() ? std::string("its last whole line") : what_) + ". ***"));
   }
   return true;
 }
 
-void OutFile::reportFailure() {
-  int err = errno;
-  if (failed_) return;  // one message per file is enough
-  failed_ = true;
-  if (complain_ != nullptr) {
-    complain_->writeLine(" *** ERROR: cannot write to file " + path_ + ": " +
-                         (err != 0 ? std::strerror(err) : "write failed") + " ***");
-  }
+void OutFile::say(const std::string& line) {
+  if (complain_ != nullptr) complain_->writeLine(line);
 }
 
 }  // namespace quelbro

@@ -2,7 +2,6 @@
 // with carriage return and line feed and reaches the file at once.
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,37 +10,71 @@
 
 namespace quelbro {
 
+// The file always ends with a whole line. The first write that fails (a full
+// disk, a file-size limit) cuts the file back to its last whole line, tells
+// the user where it now ends, and ends the writing: nothing later is
+// appended, so space freed afterwards cannot join pieces of lines together.
 class OutFile : public LineSink {
  public:
-  // `complain` receives one clear message when a write fails.
-  explicit OutFile(LineSink* complain = nullptr) : complain_(complain) {}
+  // `complain` receives the messages; `role` names the file in them ("store
+  // file"); with `closeOnFailure` the descriptor is closed after a failure.
+  explicit OutFile(LineSink* complain = nullptr, std::string role = "file", bool closeOnFailure = false)
+      : complain_(complain), role_(std::move(role)), closeOnFailure_(closeOnFailure) {}
   ~OutFile() override { close(); }
   OutFile(const OutFile&) = delete;
   OutFile& operator=(const OutFile&) = delete;
 
-  // Creates the file. With `mustBeNew` an existing file is left alone and the
-  // call fails; otherwise an existing file is replaced.
+  // Creates the file. With `mustBeNew` an existing name of any kind is left
+  // alone and the call fails; otherwise an existing regular file is emptied,
+  // and anything else (a folder, a device, a FIFO) is refused untouched.
+  // After a failure, error() says why.
   bool create(const std::string& path, bool mustBeNew);
+  const std::string& error() const { return error_; }
   void close();
-  bool isOpen() const { return fp_ != nullptr; }
+  // Closes the file and removes it when nothing was written to it, provided
+  // its name still leads to this very file.
+  void closeRemovingIfEmpty();
+  bool isOpen() const { return fd_ >= 0; }
   const std::string& path() const { return path_; }
 
-  void writeLine(std::string_view line) override;  // line + CR LF, flushed
+  void writeLine(std::string_view line) override;  // line + CR LF
+  // A line together with what it holds ("Reader 1 (Ann), Actually-Negative
+  // case 3"), which a failure message names as the end of the file.
+  void writeLine(std::string_view line, std::string_view what);
   void writeLines(const std::vector<std::string>& lines) override;
-  void writeRaw(std::string_view bytes);            // exact bytes, flushed
+  void writeRaw(std::string_view bytes);  // exact bytes
 
-  long tell() const;              // bytes written so far
-  bool truncateTo(long length);   // cut the file back to `length` bytes
+  // A place in the file to cut back to, with what its last line holds.
+  struct Mark {
+    long length = 0;
+    std::string what;
+  };
+  Mark mark() const { return {length_, what_}; }
+  long tell() const { return length_; }  // bytes of whole lines written so far
+  // Cuts the file back to `m` through the open descriptor (the name may lead
+  // elsewhere by now). Also after a failure: what is cut was never accepted.
+  bool truncateTo(const Mark& m);
   bool failed() const { return failed_; }
   void setComplain(LineSink* complain) { complain_ = complain; }
 
  private:
-  void reportFailure();
+  void write(std::string_view bytes, std::string_view what);
+  void fail(int err, std::string_view written);
+  void say(const std::string& line);
 
-  std::FILE* fp_ = nullptr;
+  int fd_ = -1;
   std::string path_;
   LineSink* complain_;
+  std::string role_;
+  bool closeOnFailure_;
   bool failed_ = false;
+  long length_ = 0;   // the file's length: whole lines only
+  std::string what_;  // what the last whole line holds; empty: not known
+  std::string error_;
 };
+
+// What kind of thing an existing name is when it is not a regular file ("a
+// folder", "a device", ...); empty for a regular file or a missing name.
+std::string nonRegularKind(const std::string& path);
 
 }  // namespace quelbro

@@ -1,6 +1,9 @@
 // Standard-input console, scripted console and line collector.
 #include "console/text_console.h"
 
+#include <cerrno>
+#include <cstring>
+
 namespace quelbro {
 
 bool readStreamLine(std::FILE* in, std::string& line, std::size_t keep) {
@@ -15,9 +18,13 @@ bool readStreamLine(std::FILE* in, std::string& line, std::size_t keep) {
   return true;
 }
 
+void StdioConsole::check(bool ok) {
+  if (!ok && writeError_ == 0) writeError_ = errno != 0 ? errno : EIO;
+}
+
 void StdioConsole::writeLine(std::string_view line) {
-  std::fwrite(line.data(), 1, line.size(), out_);
-  std::fputc('\n', out_);
+  check(std::fwrite(line.data(), 1, line.size(), out_) == line.size());
+  check(std::fputc('\n', out_) != EOF);
 }
 
 void StdioConsole::writeLines(const std::vector<std::string>& lines) {
@@ -29,12 +36,22 @@ void StdioConsole::writeLines(const std::vector<std::string>& lines) {
     block += line;
     block += '\n';
   }
-  std::fwrite(block.data(), 1, block.size(), out_);
+  check(std::fwrite(block.data(), 1, block.size(), out_) == block.size());
 }
 
 bool StdioConsole::readLine(std::string& line) {
-  std::fflush(out_);
+  check(std::fflush(out_) == 0);
   return readStreamLine(in_, line);
+}
+
+bool StdioConsole::finish(std::string_view program, std::FILE* err) {
+  check(std::fflush(out_) == 0);
+  check(!std::ferror(out_));
+  if (writeError_ == 0) return true;
+  std::fprintf(err, "%.*s: cannot write to standard output: %s\n", static_cast<int>(program.size()),
+               program.data(), std::strerror(writeError_));
+  std::fflush(err);
+  return false;
 }
 
 ScriptedConsole::ScriptedConsole(std::vector<std::string> answers, bool echo)

@@ -50,9 +50,17 @@ class StdioConsole : public TextConsole {
   void writeLines(const std::vector<std::string>& lines) override;
   bool readLine(std::string& line) override;
 
+  // Flushes the screen at the end of the run. When any of it could not be
+  // written (standard output on a full disk), writes one message naming
+  // `program` on `err` and returns false: the run then ends with a failure.
+  bool finish(std::string_view program, std::FILE* err = stderr);
+
  private:
+  void check(bool ok);
+
   std::FILE* in_;
   std::FILE* out_;
+  int writeError_ = 0;  // errno of the first failed write to the screen
 };
 
 // A console for tests: answers come from a list, every written line is kept.

@@ -20,6 +20,9 @@ bool getdesc(Session& s, Study& st);
 // An integer in `min` columns, widened when it needs more.
 std::string widenedInt(long long v, int min);
 
+// "Reader 2 (Bob)": how a message names a reader whose lines are stored.
+std::string storedReader(const Study& st, int reader);
+
 // The closing notice of a dataset from a file that cannot be analysed.
 void refuseDataset(Session& s);
 

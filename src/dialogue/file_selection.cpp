@@ -1,6 +1,8 @@
 // The opening questions of a cycle and the checks both file selections share.
 #include "dialogue/file_selection.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "console/fields.h"
@@ -33,15 +35,7 @@ int askLetter(Session& s) {
 void resetChoices(Session& s) {
   s.closeInput();
   s.reportFileName.clear();
-  if (s.store.isOpen()) {
-    std::string path = s.store.path();
-    bool empty = s.store.tell() == 0;
-    s.store.close();
-    if (empty) {
-      std::error_code ec;
-      std::filesystem::remove(path, ec);
-    }
-  }
+  s.closeStore();
   s.report.close();
 }
 
@@ -51,7 +45,7 @@ void selectFiles(Session& s, FileObtainer& how) {
   s.quit = false;
   s.restart = false;
   s.closeInput();
-  s.store.close();
+  s.closeStore();
   s.report.close();
   s.reportFileName.clear();
   int question = 1;
@@ -145,6 +139,40 @@ bool namesOpenDataFile(const Session& s, const std::string& path) {
 
 void refuseOutputOverData(Session& s) {
   s.say(ListLine().t("ERROR: the output file cannot be the input data file or the store file."));
+}
+
+bool refuseInputKind(Session& s, const std::string& name, int fd) {
+  struct stat st {};
+  const bool known = fd >= 0 ? ::fstat(fd, &st) == 0 : ::stat(name.c_str(), &st) == 0;
+  if (!known) return false;
+  if (S_ISDIR(st.st_mode)) {
+    s.say(cat({" The input file (", name, ") is a folder, not a data file."}));
+    return true;
+  }
+  if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) {
+    s.say(cat({" The input file (", name, ") is a device, not a data file."}));
+    return true;
+  }
+  return false;
+}
+
+bool refuseNonRegular(Session& s, const std::string& role, const std::string& name) {
+  const std::string kind = nonRegularKind(name);
+  if (kind.empty()) return false;
+  s.say(cat({" The ", role, " (", name, ") is ", kind, ", not a regular file."}));
+  return true;
+}
+
+void sayNotCreated(Session& s, const std::string& role, const std::string& name, const OutFile& file,
+                   bool mustBeNew) {
+  if (refuseNonRegular(s, role, name)) return;
+  std::error_code ec;
+  if (mustBeNew &&
+      std::filesystem::symlink_status(name, ec).type() != std::filesystem::file_type::not_found && !ec) {
+    s.say(cat({" The file (", name, ") already exists; the ", role, " must be a new file."}));
+    return;
+  }
+  s.say(cat({" The ", role, " (", name, ") cannot be created: ", file.error()}));
 }
 
 std::string reportNameOf(const std::string& path) {

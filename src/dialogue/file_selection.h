@@ -33,6 +33,17 @@ void iofile(Session& s, FileChooser& chooser);
 bool namesOpenDataFile(const Session& s, const std::string& path);
 // Refusal of such an output file name.
 void refuseOutputOverData(Session& s);
+// An input data file that is a folder or a device is refused with a message
+// (a FIFO still reads). True when refused. Checked before the file is opened
+// and, with `fd`, once more on the opened file.
+bool refuseInputKind(Session& s, const std::string& name, int fd = -1);
+// An existing output or store file name that is not a regular file (a folder,
+// a device, a FIFO) is refused with a message. True when refused.
+bool refuseNonRegular(Session& s, const std::string& role, const std::string& name);
+// Why a file could not be created: not a regular file, already there (for a
+// file that must be new), or the system's reason.
+void sayNotCreated(Session& s, const std::string& role, const std::string& name, const OutFile& file,
+                   bool mustBeNew);
 // The last path component of a path, cut to 20 characters.
 std::string reportNameOf(const std::string& path);
 

@@ -35,7 +35,7 @@ bool get_key(Session& s, Study& st) {
       }
     }
   }
-  if (s.store.isOpen()) s.store.writeLine(ListLine().t(dir.substr(0, 79)).str());
+  if (s.store.isOpen()) s.store.writeLine(ListLine().t(dir.substr(0, 79)).str(), "the direction line");
   return true;
 }
 

@@ -91,7 +91,7 @@ bool getdesc(Session& s, Study& st) {
   std::string header;
   bool ok = s.fromFile() ? getdescFile(s, st, header) : getdescTyped(s, st, header);
   if (!ok) return false;
-  if (s.store.isOpen()) s.store.writeLine(ListLine().t(padTo(header, 80)).str());
+  if (s.store.isOpen()) s.store.writeLine(ListLine().t(padTo(header, 80)).str(), "the treatment header");
   s.emptyListLine();
   return true;
 }

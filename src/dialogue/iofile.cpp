@@ -1,6 +1,7 @@
 // iofile: the opening questions with the platform's open and save dialogs
 // (the window program).
-#include <filesystem>
+#include <cerrno>
+#include <cstring>
 
 #include "dialogue/file_selection.h"
 
@@ -17,10 +18,13 @@ class DialogNames : public FileObtainer {
         {{"Data Files (*.dat)", "*.dat"}, {"Text Files (*.txt)", "*.txt"}, {"All Files (*.*)", "*.*"}},
         "dat");
     if (!path || path->empty()) return Obtained::NotOpened;
-    std::error_code ec;
-    if (std::filesystem::is_directory(*path, ec)) return Obtained::NotOpened;
+    if (refuseInputKind(s, *path)) return Obtained::NotOpened;
     s.in = std::fopen(path->c_str(), "rb");
-    if (s.in == nullptr) return Obtained::NotOpened;
+    if (s.in == nullptr) {
+      s.say(cat({" The input file (", *path, ") cannot be opened: ", std::strerror(errno)}));
+      return Obtained::NotOpened;
+    }
+    if (refuseInputKind(s, *path, fileno(s.in))) return Obtained::NotOpened;
     s.inPath = *path;
     s.reportFileName = reportNameOf(*path);
     return Obtained::Opened;
@@ -29,7 +33,10 @@ class DialogNames : public FileObtainer {
   Obtained store(Session& s) override {
     auto path = chooser_.saveFile(saveFilters(), "txt");
     if (!path || path->empty()) return Obtained::NotOpened;
-    if (!s.store.create(*path, false)) return Obtained::NotOpened;
+    if (!s.store.create(*path, false)) {
+      sayNotCreated(s, "store file", *path, s.store, false);
+      return Obtained::NotOpened;
+    }
     s.reportFileName = reportNameOf(*path);
     return Obtained::Opened;
   }
@@ -41,7 +48,9 @@ class DialogNames : public FileObtainer {
       refuseOutputOverData(s);
       return Obtained::NotOpened;
     }
-    return s.report.create(*path, false) ? Obtained::Opened : Obtained::NotOpened;
+    if (s.report.create(*path, false)) return Obtained::Opened;
+    sayNotCreated(s, "output file", *path, s.report, false);
+    return Obtained::NotOpened;
   }
 
  private:

@@ -22,6 +22,12 @@ std::string trimmed(const std::string& name) {
   return name.substr(0, static_cast<std::size_t>(lastNonBlank(name)));
 }
 
+Obtained createReport(Session& s, const std::string& name) {
+  if (s.report.create(name, true)) return Obtained::Opened;
+  sayNotCreated(s, "output file", name, s.report, true);
+  return Obtained::NotOpened;
+}
+
 class TypedNames : public FileObtainer {
  public:
   Obtained input(Session& s) override {
@@ -43,16 +49,14 @@ class TypedNames : public FileObtainer {
       }
       break;
     }
-    std::error_code ec;
-    if (std::filesystem::is_directory(name, ec)) {
-      s.say(cat({" The input file (", name, ") is a folder, not a data file."}));
-      return Obtained::NotOpened;
-    }
+    if (refuseInputKind(s, name)) return Obtained::NotOpened;
     s.in = std::fopen(name.c_str(), "rb");
     if (s.in == nullptr) {
       s.say(cat({" The input file (", name, ") cannot be opened: ", std::strerror(errno)}));
       return Obtained::NotOpened;
     }
+    // The name may have changed hands between the check and the opening.
+    if (refuseInputKind(s, name, fileno(s.in))) return Obtained::NotOpened;
     s.inPath = name;
     s.reportFileName = name;
     return Obtained::Opened;
@@ -70,7 +74,11 @@ class TypedNames : public FileObtainer {
       break;
     }
     name = trimmed(name);
-    if (name.empty() || !s.store.create(name, true)) return Obtained::NotOpened;
+    if (name.empty()) return Obtained::NotOpened;
+    if (!s.store.create(name, true)) {
+      sayNotCreated(s, "store file", name, s.store, true);
+      return Obtained::NotOpened;
+    }
     s.reportFileName = name;
     return Obtained::Opened;
   }
@@ -94,8 +102,10 @@ class TypedNames : public FileObtainer {
         refuseOutputOverData(s);
         return Obtained::NotOpened;
       }
+      // Only a regular file is ever replaced: never a folder, a device or a FIFO.
+      if (refuseNonRegular(s, "output file", name)) return Obtained::NotOpened;
       std::error_code ec;
-      if (!fs::exists(name, ec)) return s.report.create(name, true) ? Obtained::Opened : Obtained::NotOpened;
+      if (!fs::exists(name, ec)) return createReport(s, name);
       // The file exists: ask before replacing it.
       std::string reply;
       for (;;) {
@@ -105,8 +115,10 @@ class TypedNames : public FileObtainer {
         if (!s.readConsole(reply, 20)) return Obtained::Quit;
         reply = trimmed(reply);
         if (reply == "y" || reply == "Y") {
+          // Checked again: the name may have changed hands while the question was open.
+          if (refuseNonRegular(s, "output file", name)) return Obtained::NotOpened;
           fs::remove(name, ec);
-          return s.report.create(name, true) ? Obtained::Opened : Obtained::NotOpened;
+          return createReport(s, name);
         }
         if (reply == "n" || reply == "N") break;
         if (reply == "r" || reply == "R") return Obtained::Restart;

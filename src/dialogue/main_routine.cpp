@@ -111,7 +111,7 @@ bool askCaseCounts(Session& s, Study& st) {
 // announced for the study has been entered. A repeated block is cut out of the
 // store file again.
 BlockEnd caseBlock(Session& s, Study& st, int state, int reader, int& count) {
-  const long mark = s.store.tell();
+  const OutFile::Mark mark = s.store.mark();
   const int expected = state == 1 ? st.expectNeg : st.expectPos;
   for (;;) {
     BlockEnd end = READIN(s, st, state, reader, count);
@@ -143,7 +143,7 @@ FitContext fitContext(Session& s, const Study& st, const Destinations& out, int 
 // Case entry of one reader, the count checks, and the jackknife per treatment.
 DatasetEnd readerCases(Session& s, Study& st, int r) {
   const bool typed = !s.fromFile();
-  const long mark = s.store.tell();
+  const OutFile::Mark mark = s.store.mark();
   int n0 = 0, n1 = 0;
   // A typed reader is entered again after a failed check; each pass reads input.
   for (;;) {
@@ -188,7 +188,8 @@ DatasetEnd readerCases(Session& s, Study& st, int r) {
 
   Destinations out = s.destinations();
   for (int t = 1; t <= st.NTRT; ++t)
-    JKNIFE(r, t, n0, n1, st.XNEG, st.XPOS, st.PV, st.PSFLAG, st.CATTAB, fitContext(s, st, out, r, t), &st.memo);
+    JKNIFE(r, t, n0, n1, st.XNEG, st.XPOS, st.PV, st.PSFLAG, st.CATTAB, fitContext(s, st, out, r, t),
+           &st.memo);
   return DatasetEnd::Analysed;
 }
 
@@ -226,7 +227,9 @@ DatasetEnd dataset(Session& s, Study& st) {
     const int r = st.NRDR;
     if (lastNonBlank(line) > 20) s.say(ListLine().t("Truncating to 20 Characters"));
     st.RDRNAM[static_cast<std::size_t>(r)] = padTo(line, 20);
-    if (s.store.isOpen()) s.store.writeLine(ListLine().t(st.RDRNAM[static_cast<std::size_t>(r)]).str());
+    if (s.store.isOpen())
+      s.store.writeLine(ListLine().t(st.RDRNAM[static_cast<std::size_t>(r)]).str(),
+                        cat({"the name of ", storedReader(st, r)}));
     s.emptyListLine();
     if (r == 1) {
       if (!getdesc(s, st) || !get_key(s, st)) return s.quit ? DatasetEnd::Quit : DatasetEnd::Restart;
@@ -239,7 +242,7 @@ DatasetEnd dataset(Session& s, Study& st) {
     if (!s.fromFile()) s.say(ListLine().t("Please enter a Pound sign (#)"));
     if (!s.readInput(line) && s.quit) return DatasetEnd::Quit;
   }
-  if (s.store.isOpen()) s.store.writeLine(ListLine().t("#").str());
+  if (s.store.isOpen()) s.store.writeLine(ListLine().t("#").str(), "the closing line (#) of the dataset");
   s.emptyListLine();
   if (st.NRDR < 2 || st.NTRT < 2) {
     s.say("QUELBRO needs at least 2 readers and 2 treatments to correctly compute the ANOVA table");

@@ -19,7 +19,7 @@ bool READHL(Session& s, Study& st) {
     des[i] = c < static_cast<unsigned char>('!') ? ' ' : static_cast<char>(c);
   }
   st.DATDES = des;
-  if (s.store.isOpen()) s.store.writeLine(padTo(padTo(line, 60), 80));
+  if (s.store.isOpen()) s.store.writeLine(padTo(padTo(line, 60), 80), "the data description");
   return true;
 }
 

@@ -14,6 +14,12 @@ const char* stateName(int state) { return state == 1 ? "Negative" : "Positive"; 
 
 }  // namespace
 
+std::string storedReader(const Study& st, int reader) {
+  const std::string& name = st.RDRNAM[static_cast<std::size_t>(reader)];
+  return cat({"Reader ", std::to_string(reader), " (",
+              name.substr(0, static_cast<std::size_t>(lastNonBlank(name))), ")"});
+}
+
 BlockEnd READIN(Session& s, Study& st, int state, int reader, int& count) {
   ResultTable& table = state == 1 ? st.XNEG : st.XPOS;
   table.clear();
@@ -68,7 +74,9 @@ BlockEnd get_data(Session& s, Study& st, int reader, int state, ResultTable& tab
         s.say("   --- not enough data entered ---");
         rejected = true;
       } else if (word.text[0] == '*') {
-        if (s.store.isOpen()) s.store.writeLine("******");
+        if (s.store.isOpen())
+          s.store.writeLine("******", cat({"the end of the Actually-", stateName(state), " cases of ",
+                                           storedReader(st, reader)}));
         return BlockEnd::Done;
       } else if (word.text[0] == '#') {
         s.say(ListLine().t(" Error: incorrect number of data input"));
@@ -118,7 +126,9 @@ BlockEnd get_data(Session& s, Study& st, int reader, int state, ResultTable& tab
     count = counter;
     if (s.store.isOpen()) {
       int keep = 64 - 13 * ntrt;
-      s.store.writeLine(fields + (keep > 0 ? rest.substr(0, static_cast<std::size_t>(keep)) : std::string()));
+      s.store.writeLine(fields + (keep > 0 ? rest.substr(0, static_cast<std::size_t>(keep)) : std::string()),
+                        cat({storedReader(st, reader), ", Actually-", stateName(state), " case ",
+                             std::to_string(counter)}));
     }
   }
 }

@@ -39,7 +39,7 @@ void Session::closeInput() {
 void Session::closeAll() {
   closeInput();
   report.close();
-  store.close();
+  closeStore();
 }
 
 InputKind Session::inputKind() const {

@@ -26,7 +26,11 @@ inline std::string cat(std::initializer_list<std::string_view> parts) {
 
 struct Session {
   Session(TextConsole& console, const Clock& clk, std::string titleText)
-      : con(console), clock(clk), title(std::move(titleText)), store(&console), report(&console) {}
+      : con(console),
+        clock(clk),
+        title(std::move(titleText)),
+        store(&console, "store file"),
+        report(&console, "report file", true) {}
   ~Session() { closeAll(); }
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -65,6 +69,9 @@ struct Session {
   void emptyListLine() { con.writeLine(" "); }
 
   void closeInput();
+  // A store file that holds nothing (the input ended before the first answer
+  // was stored) is removed as it is closed.
+  void closeStore() { store.closeRemovingIfEmpty(); }
   void closeAll();
   // Where report blocks go: the screen and, when open, the report file.
   Destinations destinations() { return Destinations(con, report.isOpen() ? &report : nullptr); }

@@ -1,10 +1,10 @@
 // quelbro-win: the dialogue in the input/output window of a multiple-document frame.
 #include <QApplication>
 #include <QFileInfo>
-
 #include <clocale>
 
 #include "console/clock.h"
+#include "console/std_descriptors.h"
 #include "console/window/main_frame.h"
 #include "console/window/project_icon.h"
 #include "console/window/qt_file_chooser.h"
@@ -13,6 +13,9 @@
 #include "dialogue/program.h"
 
 int main(int argc, char** argv) {
+  // Before anything opens a file.
+  quelbro::ensureStandardDescriptors();
+  quelbro::ignoreFileSizeSignal();
   QApplication app(argc, argv);
   // Qt takes the locale from the environment; numbers in the reports are
   // always written and read with a decimal point.
