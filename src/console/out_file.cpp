@@ -143,12 +143,9 @@ void OutFile::fail(int err, std::string_view written) {
   if (closeOnFailure_) {
     ::close(fd_);
     fd_ = -1;
-    say(" *** The " + role_ + " " + path_ + where + " and is closed;");
-    say("     the rest is shown on the screen only. ***");
-  } else {
-    say(" *** The " + role_ + " " + path_ + where + ";");
-    say("     nothing more is written to it. ***");
   }
+  say(" *** The " + role_ + " " + path_ + where + (closeOnFailure_ ? " and is closed;" : ";"));
+  say("     nothing more is written to it. ***");
   if (!cut.empty()) say(cut);
 }
 

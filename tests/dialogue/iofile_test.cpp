@@ -1,8 +1,11 @@
 // The dialog-based file selection: filters, default extensions, and the file
 // name the report shows.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -69,6 +72,48 @@ TEST(Iofile, DialogsCarryTheirFiltersAndExtensions) {
   // The title line of the window program.
   EXPECT_EQ(con.lines().at(5),
             std::string(13, ' ') + std::string("QUELBRO (Windows version 1.0 beta):").append(25, ' '));
+  fs::remove_all(dir);
+}
+
+bool shown(const ScriptedConsole& con, const std::string& line) {
+  return std::find(con.lines().begin(), con.lines().end(), line) != con.lines().end();
+}
+
+// Whatever the dialogs return, only regular files are read, written or
+// replaced: a device, a folder and a FIFO are refused with a message and the
+// question comes back.
+TEST(Iofile, RefusesDevicesFoldersAndFifos) {
+  std::string t = (fs::temp_directory_path() / "quelbro-iofile-XXXXXX").string();
+  ASSERT_NE(mkdtemp(t.data()), nullptr);
+  const fs::path dir = t;
+  const std::string folder = (dir / "sub").string(), fifo = (dir / "p.txt").string(),
+                    link = (dir / "null.txt").string();
+  fs::create_directory(folder);
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // A reader holds the FIFO open, so that opening it for writing would succeed.
+  const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  ASSERT_EQ(symlink("/dev/null", link.c_str()), 0);
+
+  RecordingChooser chooser;
+  chooser.openAnswers = {"/dev/null"};
+  chooser.saveAnswers = {fifo, folder, link};
+  // Q1: Y (device refused) -> Q1: N -> Q2: Y (FIFO refused) -> Q2: Y (folder
+  // refused) -> Q2: N -> Q3: Y (link to a device refused) -> Q3: N -> end of input.
+  ScriptedConsole con({"y", "n", "y", "y", "n", "y", "n"});
+  FixedClock clock(2026, 12, 8, 10, 30, 0);
+  runWindowedProgram(con, clock, chooser);
+  close(reader);
+
+  EXPECT_TRUE(shown(con, " The input file (/dev/null) is a device, not a data file."));
+  EXPECT_TRUE(shown(con, " The store file (" + fifo + ") is a FIFO (named pipe), not a regular file."));
+  EXPECT_TRUE(shown(con, " The store file (" + folder + ") is a folder, not a regular file."));
+  EXPECT_TRUE(shown(con, " The output file (" + link + ") is a device, not a regular file."));
+  EXPECT_FALSE(shown(con, " --- program is reading input data; please wait ---"));
+  EXPECT_EQ(chooser.saves.size(), 3u);
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_TRUE(fs::is_directory(folder));
+  EXPECT_TRUE(fs::is_symlink(link));
   fs::remove_all(dir);
 }
 

@@ -2,10 +2,12 @@
 // truncated case data files, unreadable paths, values that are not numbers,
 // and every degenerate category pattern. Each case names the exact lines the
 // user sees, the next thing shown after them, and where the run ends.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -34,6 +36,8 @@ struct Hostile {
   std::string endsAt = kEndOfQuestion1;     // the last line shown
   // Prepares the working folder; false skips the case (with the reason).
   std::function<bool(std::string&)> prepare = nullptr;
+  // What must hold in the folder after the run; empty when it holds.
+  std::function<std::string()> after = nullptr;
 };
 
 std::vector<std::string> fileAnswers(const std::string& name) { return {"y", name, "n", "q"}; }
@@ -114,11 +118,15 @@ bool makeReadOnlyFolder(std::string& why) {
   return true;
 }
 
+bool makeFolder(std::string&) { return fs::create_directory("sub"); }
+std::string folderKept() { return fs::is_directory("sub") ? "" : "the folder is gone"; }
+
 // Result lines of a degenerate pattern, one treatment: negatives and positives.
 Hostile degenerate(const std::string& name, const std::vector<std::string>& neg,
                    const std::vector<std::string>& pos, std::vector<std::string> lines) {
   for (auto& l : lines) l = kIndent + l;
-  return Hostile{name, {{"d.dat", oneReader(neg, pos)}}, fileAnswers("d.dat"), lines, std::nullopt, {kNotice2}};
+  return Hostile{name,      {{"d.dat", oneReader(neg, pos)}}, fileAnswers("d.dat"), lines, std::nullopt,
+                 {kNotice2}};
 }
 
 std::string tenReaders() {
@@ -138,7 +146,13 @@ std::vector<Hostile> cases() {
   const std::string reader1 = "Hostile\nR\n\"A\"\nL\n1\n2\n*\n3\n4\n*\n";
   std::vector<Hostile> v = {
       // --- the file's contents ---
-      {"EmptyFile", {{"e.dat", ""}}, fileAnswers("e.dat"), {kReading}, kQuestion1, {}, {"Starting Analysis", "FENDARO"}},
+      {"EmptyFile",
+       {{"e.dat", ""}},
+       fileAnswers("e.dat"),
+       {kReading},
+       kQuestion1,
+       {},
+       {"Starting Analysis", "FENDARO"}},
       {"BinaryFile",
        {{"b.dat", binaryBytes()}},
        fileAnswers("b.dat"),
@@ -256,17 +270,44 @@ std::vector<Hostile> cases() {
        " Error: Wrong number of data input for this reader"},
       // --- results that are not numbers or out of range ---
       {"NanInfAndHugeInFile",
-       {{"x.dat", "D\nR\n\"A\" \"B\"\nL L\nnan 1\ninf 2\n1e39 3\n-1e39 2\nNaN 1\n-INF 1\n1 2\n*\n3 4\n*\n#\n"}},
+       {{"x.dat",
+         "D\nR\n\"A\" \"B\"\nL L\nnan 1\ninf 2\n1e39 3\n-1e39 2\nNaN 1\n-INF 1\n1 2\n*\n3 4\n*\n#\n"}},
        fileAnswers("x.dat"),
        {kInvalidForm, kInvalidForm, kInvalidForm, kInvalidForm, kInvalidForm, kInvalidForm},
        kStarting1,
        {negCases + "     1"}},
-      {"TypedNan", {}, plus(typedUpToCases(), {"nan"}), {kInvalidForm}, "- case   1: ", {}, {}, "- case   1: "},
-      {"TypedInf", {}, plus(typedUpToCases(), {"-inf"}), {kInvalidForm}, "- case   1: ", {}, {}, "- case   1: "},
-      {"TypedBeyondSinglePrecision", {}, plus(typedUpToCases(), {"1e39"}), {kInvalidForm}, "- case   1: ", {}, {},
+      {"TypedNan",
+       {},
+       plus(typedUpToCases(), {"nan"}),
+       {kInvalidForm},
+       "- case   1: ",
+       {},
+       {},
        "- case   1: "},
-      {"TypedJustBeyondLargestFloat", {}, plus(typedUpToCases(), {"3.41e38"}), {kInvalidForm}, "- case   1: ", {},
-       {}, "- case   1: "},
+      {"TypedInf",
+       {},
+       plus(typedUpToCases(), {"-inf"}),
+       {kInvalidForm},
+       "- case   1: ",
+       {},
+       {},
+       "- case   1: "},
+      {"TypedBeyondSinglePrecision",
+       {},
+       plus(typedUpToCases(), {"1e39"}),
+       {kInvalidForm},
+       "- case   1: ",
+       {},
+       {},
+       "- case   1: "},
+      {"TypedJustBeyondLargestFloat",
+       {},
+       plus(typedUpToCases(), {"3.41e38"}),
+       {kInvalidForm},
+       "- case   1: ",
+       {},
+       {},
+       "- case   1: "},
       {"TypedMegabyteReaderName",
        {},
        {"n", "n", "n", "Typed", "1", std::string(1 << 20, 'N')},
@@ -280,8 +321,8 @@ std::vector<Hostile> cases() {
        // After the word "1" the line's 80 columns hold a blank and 78 letters:
        // the comment ends in column 79, 12 beyond the 67 columns of one treatment.
        plus(typedUpToCases(), {"1 " + std::string(1 << 20, 'x')}),
-       {"   ---   Comment is too long by 12 characters   ---", "   --- Comments must be less than 66 characters ---",
-        ""},
+       {"   ---   Comment is too long by 12 characters   ---",
+        "   --- Comments must be less than 66 characters ---", ""},
        "- case   1: ",
        {},
        {},
@@ -295,16 +336,50 @@ std::vector<Hostile> cases() {
        {},
        {},
        "- case2001: "},
-      {"TypedBinaryAnswer", {}, {"\x01\xfe\xff"}, {"   --- invalid input ---"}, kQuestion1, {}, {}, kEndOfQuestion1},
-      {"TypedNulAnswer", {}, {std::string(1, '\0')}, {"   --- invalid input ---"}, kQuestion1, {}, {},
+      {"TypedBinaryAnswer",
+       {},
+       {"\x01\xfe\xff"},
+       {"   --- invalid input ---"},
+       kQuestion1,
+       {},
+       {},
+       kEndOfQuestion1},
+      {"TypedNulAnswer",
+       {},
+       {std::string(1, '\0')},
+       {"   --- invalid input ---"},
+       kQuestion1,
+       {},
+       {},
        kEndOfQuestion1},
       // --- the input file is not a readable file ---
-      {"InputIsDirectory", {}, {"y", "sub", "q"}, {" The input file (sub) is a folder, not a data file."}, kQuestion1, {}, {}, kEndOfQuestion1,
+      {"InputIsDirectory",
+       {},
+       {"y", "sub", "q"},
+       {" The input file (sub) is a folder, not a data file."},
+       kQuestion1,
+       {},
+       {},
+       kEndOfQuestion1,
        [](std::string&) { return fs::create_directory("sub"); }},
-      {"InputIsSocket", {}, {"y", "sock", "q"}, {" The input file (sock) cannot be opened: No such device or address"}, kQuestion1, {}, {}, kEndOfQuestion1,
+      {"InputIsSocket",
+       {},
+       {"y", "sock", "q"},
+       {" The input file (sock) cannot be opened: No such device or address"},
+       kQuestion1,
+       {},
+       {},
+       kEndOfQuestion1,
        makeSocket},
-      {"InputWithoutReadPermission", {}, {"y", "locked.dat", "q"}, {" The input file (locked.dat) cannot be opened: Permission denied"}, kQuestion1, {}, {},
-       kEndOfQuestion1, makeUnreadable},
+      {"InputWithoutReadPermission",
+       {},
+       {"y", "locked.dat", "q"},
+       {" The input file (locked.dat) cannot be opened: Permission denied"},
+       kQuestion1,
+       {},
+       {},
+       kEndOfQuestion1,
+       makeUnreadable},
       {"InputMissing",
        {},
        {"y", "nothere.dat"},
@@ -314,15 +389,129 @@ std::vector<Hostile> cases() {
        {},
        " Enter input file name:"},
       // --- store and report files in folders that cannot be written ---
-      {"StoreInMissingFolder", {}, {"n", "y", "nodir/s.dat"},
-       {" Assign a name for this input data file (up to 20 characters):"}, kQuestion2, {}, {}, " (Y/N, or R to restart)"},
-      {"StoreInReadOnlyFolder", {}, {"n", "y", "ro/s.dat"},
-       {" Assign a name for this input data file (up to 20 characters):"}, kQuestion2, {}, {}, " (Y/N, or R to restart)",
+      {"InputIsDevice",
+       {},
+       {"y", "/dev/null", "q"},
+       {" The input file (/dev/null) is a device, not a data file."},
+       kQuestion1,
+       {},
+       {kReading},
+       kEndOfQuestion1},
+      // --- store and report files in folders that cannot be written: the reason is told ---
+      {"StoreInMissingFolder",
+       {},
+       {"n", "y", "nodir/s.dat"},
+       {" Assign a name for this input data file (up to 20 characters):",
+        " The store file (nodir/s.dat) cannot be created: No such file or directory"},
+       kQuestion2,
+       {},
+       {},
+       " (Y/N, or R to restart)"},
+      {"StoreInReadOnlyFolder",
+       {},
+       {"n", "y", "ro/s.dat"},
+       {" Assign a name for this input data file (up to 20 characters):",
+        " The store file (ro/s.dat) cannot be created: Permission denied"},
+       kQuestion2,
+       {},
+       {},
+       " (Y/N, or R to restart)",
        makeReadOnlyFolder},
-      {"ReportInMissingFolder", {}, {"n", "n", "y", "nodir/r.out"},
-       {"  alphanumeric. no blanks are allowed in the filename.)"}, kQuestion3, {}, {}, kQuestion3},
-      {"ReportInReadOnlyFolder", {}, {"n", "n", "y", "ro/r.out"},
-       {"  alphanumeric. no blanks are allowed in the filename.)"}, kQuestion3, {}, {}, kQuestion3, makeReadOnlyFolder},
+      {"ReportInMissingFolder",
+       {},
+       {"n", "n", "y", "nodir/r.out"},
+       {"  alphanumeric. no blanks are allowed in the filename.)",
+        " The output file (nodir/r.out) cannot be created: No such file or directory"},
+       kQuestion3,
+       {},
+       {},
+       kQuestion3},
+      {"ReportInReadOnlyFolder",
+       {},
+       {"n", "n", "y", "ro/r.out"},
+       {"  alphanumeric. no blanks are allowed in the filename.)",
+        " The output file (ro/r.out) cannot be created: Permission denied"},
+       kQuestion3,
+       {},
+       {},
+       kQuestion3,
+       makeReadOnlyFolder},
+      // --- store and output names that are taken: nothing but a regular file is replaced ---
+      {"StoreNameExists",
+       {{"s.dat", "old\n"}},
+       {"n", "y", "s.dat"},
+       {" The file (s.dat) already exists; the store file must be a new file."},
+       kQuestion2,
+       {},
+       {},
+       " (Y/N, or R to restart)",
+       nullptr,
+       [] { return slurp("s.dat") == "old\n" ? "" : "s.dat changed"; }},
+      {"StoreNameIsFolder",
+       {},
+       {"n", "y", "sub"},
+       {" The store file (sub) is a folder, not a regular file."},
+       kQuestion2,
+       {},
+       {},
+       " (Y/N, or R to restart)",
+       makeFolder,
+       [] { return folderKept(); }},
+      {"OutputNameIsFolder",
+       {},
+       {"n", "n", "y", "sub", "y"},
+       {" The output file (sub) is a folder, not a regular file."},
+       kQuestion3,
+       {},
+       {"already exists"},
+       "  alphanumeric. no blanks are allowed in the filename.)",
+       makeFolder,
+       [] { return folderKept(); }},
+      {"OutputNameIsFifo",
+       {},
+       {"n", "n", "y", "p.out", "y"},
+       {" The output file (p.out) is a FIFO (named pipe), not a regular file."},
+       kQuestion3,
+       {},
+       {"already exists"},
+       "  alphanumeric. no blanks are allowed in the filename.)",
+       [](std::string& why) {
+         if (mkfifo("p.out", 0600) == 0) return true;
+         why = "cannot make a FIFO here";
+         return false;
+       },
+       [] { return fs::is_fifo(fs::symlink_status("p.out")) ? "" : "the FIFO is gone"; }},
+      {"OutputNameLeadsToDevice",
+       {},
+       {"n", "n", "y", "null.out", "y"},
+       {" The output file (null.out) is a device, not a regular file."},
+       kQuestion3,
+       {},
+       {"already exists"},
+       "  alphanumeric. no blanks are allowed in the filename.)",
+       [](std::string&) { return symlink("/dev/null", "null.out") == 0; },
+       [] { return fs::is_symlink(fs::symlink_status("null.out")) ? "" : "the link is gone"; }},
+      // --- a store file the input ended before anything was stored in is removed ---
+      {"StoreLeftEmptyAtEndOfInput",
+       {},
+       {"n", "y", "s.dat", "n"},
+       {" Enter data description (up to 60 characters including blanks):"},
+       "",
+       {},
+       {},
+       " Enter data description (up to 60 characters including blanks):",
+       nullptr,
+       [] { return fs::exists("s.dat") ? "the empty store file is left" : ""; }},
+      {"StoreLeftEmptyAtQuestion3",
+       {},
+       {"n", "y", "s.dat"},
+       {kQuestion3},
+       "",
+       {},
+       {},
+       kQuestion3,
+       nullptr,
+       [] { return fs::exists("s.dat") ? "the empty store file is left" : ""; }},
       // --- the tenth reader: the next line closes the dataset whatever it holds ---
       {"TenthReaderThenNoClosingLine",
        {{"t.dat", tenReaders()}},
@@ -335,44 +524,47 @@ std::vector<Hostile> cases() {
   };
 
   // Every degenerate pattern of the categorized data (types 1 to 10).
-  v.push_back(degenerate("DegenerateSingleCategory", {"1", "1"}, {"1", "1"},
-                         {"DATA ARE DEGENERATE AND PROVIDE NO OPERATING POINTS", "OFF THE (0,0) AND (1,1) CORNERS."}));
+  v.push_back(degenerate(
+      "DegenerateSingleCategory", {"1", "1"}, {"1", "1"},
+      {"DATA ARE DEGENERATE AND PROVIDE NO OPERATING POINTS", "OFF THE (0,0) AND (1,1) CORNERS."}));
   // One interior point (1/4, 3/4): d' = z(0.75) - z(0.25) with the inverse normal
   // of Abramowitz and Stegun 26.2.23 (s = sqrt(ln 16) = 1.665109): 2 x 0.674189 = 1.3484.
-  Hostile two = degenerate("DegenerateSingleInteriorPoint", {"1", "1", "1", "2"}, {"1", "2", "2", "2"},
-                           {"DATA ARE DEGENERATE AND PROVIDE ONLY A SINGLE ",
-                            "OPERATING POINT OFF THE (0,0) AND (1,1) CORNERS.",
-                            "BINORMAL ROC CURVE CANNOT BE ESTIMATED UNIQUELY. ",
-                            "UNIT SLOPE ROC CURVE (B=1) WOULD HAVE A=D'=  1.3484."});
+  Hostile two = degenerate(
+      "DegenerateSingleInteriorPoint", {"1", "1", "1", "2"}, {"1", "2", "2", "2"},
+      {"DATA ARE DEGENERATE AND PROVIDE ONLY A SINGLE ", "OPERATING POINT OFF THE (0,0) AND (1,1) CORNERS.",
+       "BINORMAL ROC CURVE CANNOT BE ESTIMATED UNIQUELY. ",
+       "UNIT SLOPE ROC CURVE (B=1) WOULD HAVE A=D'=  1.3484."});
   // The fit on all cases gives no area: all 8 pseudovalues trapezoidal, status -100 - 8.
   two.alsoShown.push_back(" Degenerate          -1        -108");
   v.push_back(two);
   // Points (1, 3/4) and (0, 1/2): left and right borders only.
-  v.push_back(degenerate("DegenerateLeftAndRightBorders", {"2", "2"}, {"1", "2", "3", "3"},
-                         {"DATA ARE DEGENERATE AND PRODUCE NO OPERATING POINTS",
-                          "OFF THE BORDERS OF THE UNIT SQUARE.  IMPLIED", "EXACT-FIT BINORMAL ROC CURVE IS HORIZONTAL AT",
-                          "UNDETERMINED HEIGHT BETWEEN TPF=  0.5000 AND", "TPF=  0.7500 ."}));
+  v.push_back(degenerate(
+      "DegenerateLeftAndRightBorders", {"2", "2"}, {"1", "2", "3", "3"},
+      {"DATA ARE DEGENERATE AND PRODUCE NO OPERATING POINTS", "OFF THE BORDERS OF THE UNIT SQUARE.  IMPLIED",
+       "EXACT-FIT BINORMAL ROC CURVE IS HORIZONTAL AT", "UNDETERMINED HEIGHT BETWEEN TPF=  0.5000 AND",
+       "TPF=  0.7500 ."}));
   // Points (3/4, 1) and (1/2, 0): top and bottom borders only.
-  v.push_back(degenerate("DegenerateTopAndBottomBorders", {"1", "2", "3", "3"}, {"2", "2"},
-                         {"DATA ARE DEGENERATE AND PRODUCE NO OPERATING POINTS",
-                          "OFF THE BORDERS OF THE UNIT SQUARE.  IMPLIED ", "EXACT-FIT BINORMAL ROC CURVE IS VERTICAL AT ",
-                          "UNDETERMINED POSITION BETWEEN FPF=  0.5000", "AND FPF=  0.7500 ."}));
+  v.push_back(degenerate(
+      "DegenerateTopAndBottomBorders", {"1", "2", "3", "3"}, {"2", "2"},
+      {"DATA ARE DEGENERATE AND PRODUCE NO OPERATING POINTS", "OFF THE BORDERS OF THE UNIT SQUARE.  IMPLIED ",
+       "EXACT-FIT BINORMAL ROC CURVE IS VERTICAL AT ", "UNDETERMINED POSITION BETWEEN FPF=  0.5000",
+       "AND FPF=  0.7500 ."}));
   // Points (1, 2/3), (1/2, 1/3): one inside point between the right border and (0,0).
   v.push_back(degenerate("DegenerateHorizontalOnePoint", {"2", "3"}, {"1", "2", "3"},
-                         {"DATA ARE DEGENERATE.  IMPLIED EXACT-FIT", "BINORMAL ROC CURVE IS HORIZONTAL AT CONSTANT",
-                          "TPF=  0.3333 ."}));
+                         {"DATA ARE DEGENERATE.  IMPLIED EXACT-FIT",
+                          "BINORMAL ROC CURVE IS HORIZONTAL AT CONSTANT", "TPF=  0.3333 ."}));
   // Points (2/3, 1), (1/3, 1/2): one inside point between the top border and (0,0).
   v.push_back(degenerate("DegenerateVerticalOnePoint", {"1", "2", "3"}, {"2", "3"},
-                         {"DATA ARE DEGENERATE.  IMPLIED EXACT-FIT", "BINORMAL ROC CURVE IS VERTICAL AT CONSTANT",
-                          "FPF=  0.3333 ."}));
+                         {"DATA ARE DEGENERATE.  IMPLIED EXACT-FIT",
+                          "BINORMAL ROC CURVE IS VERTICAL AT CONSTANT", "FPF=  0.3333 ."}));
   // Points (1, 2/3), (2/3, 1/3), (1/3, 1/3): two inside points at one height.
   v.push_back(degenerate("DegenerateHorizontalTwoPoints", {"2", "3", "4"}, {"1", "2", "4"},
-                         {"DATA ARE DEGENERATE.  IMPLIED EXACT-FIT", "BINORMAL ROC CURVE IS HORIZONTAL AT CONSTANT",
-                          "TPF=  0.3333 ."}));
+                         {"DATA ARE DEGENERATE.  IMPLIED EXACT-FIT",
+                          "BINORMAL ROC CURVE IS HORIZONTAL AT CONSTANT", "TPF=  0.3333 ."}));
   // Points (2/3, 1), (1/3, 2/3), (1/3, 1/3): two inside points one above the other.
   v.push_back(degenerate("DegenerateVerticalTwoPoints", {"1", "2", "4"}, {"2", "3", "4"},
-                         {"DATA ARE DEGENERATE.  IMPLIED EXACT-FIT", "BINORMAL ROC CURVE IS VERTICAL AT CONSTANT",
-                          "FPF=  0.3333 ."}));
+                         {"DATA ARE DEGENERATE.  IMPLIED EXACT-FIT",
+                          "BINORMAL ROC CURVE IS VERTICAL AT CONSTANT", "FPF=  0.3333 ."}));
   v.push_back(degenerate("DegeneratePerfect", {"1", "1"}, {"2", "2"},
                          {"DATA ARE DEGENERATE AND IMPLY PERFECT DECISION", "PERFORMANCE."}));
   v.push_back(degenerate("DegeneratePerverse", {"2", "2"}, {"1", "1"},
@@ -400,7 +592,8 @@ TEST_P(HostileInput, MessageAndNextState) {
     EXPECT_EQ(nextShown(screen, static_cast<std::size_t>(at) + c.message.size()), *c.next)
         << around(screen, at);
   }
-  for (const auto& part : c.alsoShown) EXPECT_TRUE(anyContains(screen, part)) << "not shown: [" << part << "]";
+  for (const auto& part : c.alsoShown)
+    EXPECT_TRUE(anyContains(screen, part)) << "not shown: [" << part << "]";
   for (const auto& part : c.notShown) EXPECT_FALSE(anyContains(screen, part)) << "shown: [" << part << "]";
   // The last line shown (the state the run ends in once the answers run out).
   std::string last;
@@ -409,6 +602,29 @@ TEST_P(HostileInput, MessageAndNextState) {
   EXPECT_EQ(last, c.endsAt);
   // No report line shows a value that is not a number.
   EXPECT_FALSE(anyContains(screen, "NaN"));
+  if (c.after) {
+    EXPECT_EQ(c.after(), "");
+  }
+}
+
+// A data file that arrives through a FIFO still reads.
+TEST(HostileFile, FifoInputStillReads) {
+  WorkDir dir;
+  ASSERT_EQ(mkfifo("f.dat", 0600), 0);
+  const pid_t writer = fork();
+  if (writer == 0) {
+    alarm(30);  // a reader that never comes ends the writer
+    const int fd = open("f.dat", O_WRONLY);
+    const std::string data = oneReader({"1", "2"}, {"3", "4"});
+    const bool ok = fd >= 0 && write(fd, data.data(), data.size()) == static_cast<ssize_t>(data.size());
+    _exit(ok ? 0 : 1);
+  }
+  const auto screen = runProgram({"y", "f.dat", "n", "q"});
+  int status = 0;
+  waitpid(writer, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_TRUE(anyContains(screen, kStarting1)) << around(screen, -1);
+  EXPECT_EQ(countLine(screen, kNotice2), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Reliability, HostileInput, ::testing::ValuesIn(cases()),

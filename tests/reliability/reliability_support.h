@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <string>
@@ -30,7 +31,8 @@ inline const std::string kRefused = " This dataset cannot be analysed; returning
 inline const std::string kInvalidForm = "   --- invalid form of input data ---";
 inline const std::string kNotice1 =
     "QUELBRO needs at least 2 readers and 2 treatments to correctly compute the ANOVA table";
-inline const std::string kNotice2 = "PLEASE use FENDARO for 1 reader - 2 treatments       or 2 Readers - 1 Treatment";
+inline const std::string kNotice2 =
+    "PLEASE use FENDARO for 1 reader - 2 treatments       or 2 Readers - 1 Treatment";
 
 // A fresh folder that is the current folder while the object lives (the
 // program names its files relative to it).
@@ -79,6 +81,26 @@ inline std::vector<std::string> runProgram(const std::vector<std::string>& answe
   runConsoleProgram(console, clock);
   return console.lines();
 }
+
+// A scripted console that does something once, the first time a line
+// beginning with `prefix` is shown: a fault injected at a known moment.
+class TriggerConsole : public ScriptedConsole {
+ public:
+  TriggerConsole(std::vector<std::string> answers, std::string prefix, std::function<void()> action)
+      : ScriptedConsole(std::move(answers)), prefix_(std::move(prefix)), action_(std::move(action)) {}
+  void writeLine(std::string_view line) override {
+    ScriptedConsole::writeLine(line);
+    if (action_ && line.substr(0, prefix_.size()) == prefix_) {
+      auto act = std::move(action_);
+      action_ = nullptr;
+      act();
+    }
+  }
+
+ private:
+  std::string prefix_;
+  std::function<void()> action_;
+};
 
 // Index of the first place where `block` stands as consecutive lines, at or
 // after `from`; -1 when it does not.
