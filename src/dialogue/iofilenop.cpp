@@ -117,7 +117,10 @@ class TypedNames : public FileObtainer {
         if (reply == "y" || reply == "Y") {
           // Checked again: the name may have changed hands while the question was open.
           if (refuseNonRegular(s, "output file", name)) return Obtained::NotOpened;
-          fs::remove(name, ec);
+          if (!fs::remove(name, ec) && ec) {
+            s.say(cat({" The output file (", name, ") cannot be replaced: ", ec.message()}));
+            return Obtained::NotOpened;
+          }
           return createReport(s, name);
         }
         if (reply == "n" || reply == "N") break;

@@ -279,6 +279,26 @@ TEST(FileFailure, ReportFileFillsUpPartWay) {
   EXPECT_EQ(slurp("r.out"), wholeLinesWithin(whole, 1000));
 }
 
+// The store file fills up inside a block that is then rejected (too few
+// cases): the cut removes the block's stored cases too, and the screen tells
+// the new end. Case 1 fits in the limit (270 + 68 bytes), case 2 does not.
+TEST(FileFailure, StoreFileFillsUpInsideARejectedBlock) {
+  WorkDir dir;
+  std::vector<std::string> answers = typedStudy({"n", "y", "s.dat", "n"});
+  const auto firstCase = std::find(answers.begin(), answers.end(), "1 5");
+  answers.insert(firstCase, {"1 5", "2 4", "*"});
+  const auto screen = runWithFileSizeLimit(270 + 68 + 10, answers);
+  const long at =
+      findBlock(screen, {" *** ERROR: cannot write to file s.dat: File too large ***",
+                         " *** The store file s.dat ends with Reader 1 (Ann), Actually-Negative case 1;",
+                         "     nothing more is written to it. ***", "- case   3: "});
+  EXPECT_GE(at, 0) << around(screen, -1);
+  EXPECT_EQ(countLine(screen, " *** The store file s.dat now ends with the direction line. ***"), 1)
+      << around(screen, -1);
+  EXPECT_EQ(lastShown(screen), kEndOfQuestion1);
+  EXPECT_EQ(slurp("s.dat"), expectedStoreStart());
+}
+
 // The store file is moved away and another file put under its name while a
 // block is typed; the block is then rejected (too few cases) and cut out of
 // the store file: of the moved file, never of the one now under its name.
