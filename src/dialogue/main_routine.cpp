@@ -188,8 +188,7 @@ DatasetEnd readerCases(Session& s, Study& st, int r) {
 
   Destinations out = s.destinations();
   for (int t = 1; t <= st.NTRT; ++t)
-    JKNIFE(r, t, n0, n1, st.XNEG, st.XPOS, st.PV, st.PSFLAG, st.CATTAB, fitContext(s, st, out, r, t),
-           &st.memo);
+    JKNIFE(r, t, n0, n1, st.XNEG, st.XPOS, st.PV, st.PSFLAG, st.CATTAB, fitContext(s, st, out, r, t), &st.memo);
   return DatasetEnd::Analysed;
 }
 

@@ -1,6 +1,7 @@
 // quelbro-win: the dialogue in the input/output window of a multiple-document frame.
 #include <QApplication>
 #include <QFileInfo>
+
 #include <clocale>
 
 #include "console/clock.h"

@@ -130,14 +130,11 @@ FitContext context(const Destinations& out) {
 
 // The jackknife of one table: the results are the category numbers, in a
 // random order of cases.
-void jackknifeTable(const Counts& t, std::mt19937_64& rng, ResultTable& xneg, ResultTable& xpos,
-                    PvTable& pv) {
+void jackknifeTable(const Counts& t, std::mt19937_64& rng, ResultTable& xneg, ResultTable& xpos, PvTable& pv) {
   std::vector<float> neg, pos;
   for (int c = 1; c <= t.k; ++c) {
-    neg.insert(neg.end(), static_cast<std::size_t>(t.neg[static_cast<std::size_t>(c)]),
-               static_cast<float>(c));
-    pos.insert(pos.end(), static_cast<std::size_t>(t.pos[static_cast<std::size_t>(c)]),
-               static_cast<float>(c));
+    neg.insert(neg.end(), static_cast<std::size_t>(t.neg[static_cast<std::size_t>(c)]), static_cast<float>(c));
+    pos.insert(pos.end(), static_cast<std::size_t>(t.pos[static_cast<std::size_t>(c)]), static_cast<float>(c));
   }
   std::shuffle(neg.begin(), neg.end(), rng);
   std::shuffle(pos.begin(), pos.end(), rng);

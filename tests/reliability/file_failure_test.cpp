@@ -190,8 +190,8 @@ ChildResult inSmallTmpfs(const fs::path& where, const std::function<std::string(
 
 // A typed study of one reader with two treatments and three cases each.
 std::vector<std::string> typedStudy(std::vector<std::string> opening) {
-  std::vector<std::string> rest = {"Limited", "1",   "Ann", "2", "CT",  "MR",  "L S", "3", "3",
-                                   "1 5",     "2 4", "3 3", "*", "4 1", "5 2", "3 1", "*", "#"};
+  std::vector<std::string> rest = {"Limited", "1",   "Ann", "2",   "CT",  "MR", "L S", "3", "3", "1 5", "2 4",
+                                   "3 3",     "*",   "4 1", "5 2", "3 1", "*",  "#"};
   opening.insert(opening.end(), rest.begin(), rest.end());
   return opening;
 }
@@ -210,8 +210,8 @@ std::string expectedStoreStart() {
   dir[6] = 'L', dir[7] = '\t', dir[19] = 'S', dir[20] = '\t';
   std::string header = "\"CT          \"\t\"MR          \"\t";
   header.resize(80, ' ');
-  return "Limited" + std::string(73, ' ') + "\r\n" + " Ann" + std::string(17, ' ') + "\r\n" + " " + header +
-         "\r\n" + " " + dir + "\r\n";
+  return "Limited" + std::string(73, ' ') + "\r\n" + " Ann" + std::string(17, ' ') + "\r\n" + " " + header + "\r\n" +
+         " " + dir + "\r\n";
 }
 
 // A case line of the store file with two treatments, laid out by hand.
@@ -522,8 +522,8 @@ TEST(NothingLost, KilledDuringTypedEntry) {
   WorkDir dir;
   Child child(dir.path());
   ASSERT_TRUE(child.started());
-  child.typeLines({"n",   "y", "s.dat", "y",   "r.out", "Nothing lost", "2", "Ann",       "2",   "CT",  "MR",
-                   "L S", "3", "3",     "1 5", "2 4",   "3 3",          "*", "4 1 first", "5 2", "3 1", "*"});
+  child.typeLines({"n", "y", "s.dat", "y", "r.out", "Nothing lost", "2", "Ann", "2", "CT", "MR", "L S", "3", "3",
+                   "1 5", "2 4", "3 3", "*", "4 1 first", "5 2", "3 1", "*"});
   ASSERT_TRUE(child.waitFor(" Enter Name for Reader 2: ")) << child.screen();
   const std::size_t reader2 = child.screen().size();
   child.typeLines({"Bob", "1 4", "2 5"});
@@ -536,11 +536,11 @@ TEST(NothingLost, KilledDuringTypedEntry) {
   header.resize(80, ' ');
   std::string direction(79, ' ');
   direction[6] = 'L', direction[7] = '\t', direction[19] = 'S', direction[20] = '\t';
-  const std::string expected =
-      "Nothing lost" + std::string(68, ' ') + "\r\n" + " Ann" + std::string(17, ' ') + "\r\n" + " " + header +
-      "\r\n" + " " + direction + "\r\n" + storedCase(1, 5) + storedCase(2, 4) + storedCase(3, 3) +
-      "******\r\n" + storedCase(4, 1, " first") + storedCase(5, 2) + storedCase(3, 1) + "******\r\n" +
-      " Bob" + std::string(17, ' ') + "\r\n" + storedCase(1, 4) + storedCase(2, 5);
+  const std::string expected = "Nothing lost" + std::string(68, ' ') + "\r\n" + " Ann" + std::string(17, ' ') +
+                               "\r\n" + " " + header + "\r\n" + " " + direction + "\r\n" + storedCase(1, 5) +
+                               storedCase(2, 4) + storedCase(3, 3) + "******\r\n" + storedCase(4, 1, " first") +
+                               storedCase(5, 2) + storedCase(3, 1) + "******\r\n" + " Bob" + std::string(17, ' ') +
+                               "\r\n" + storedCase(1, 4) + storedCase(2, 5);
   EXPECT_EQ(slurp("s.dat"), expected);
 
   // Every line of reader 1's fit reports shown on the screen is in the report

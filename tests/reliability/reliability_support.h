@@ -31,8 +31,7 @@ inline const std::string kRefused = " This dataset cannot be analysed; returning
 inline const std::string kInvalidForm = "   --- invalid form of input data ---";
 inline const std::string kNotice1 =
     "QUELBRO needs at least 2 readers and 2 treatments to correctly compute the ANOVA table";
-inline const std::string kNotice2 =
-    "PLEASE use FENDARO for 1 reader - 2 treatments       or 2 Readers - 1 Treatment";
+inline const std::string kNotice2 = "PLEASE use FENDARO for 1 reader - 2 treatments       or 2 Readers - 1 Treatment";
 
 // A fresh folder that is the current folder while the object lives (the
 // program names its files relative to it).
