@@ -74,7 +74,10 @@ class TypedNames : public FileObtainer {
       break;
     }
     name = trimmed(name);
-    if (name.empty()) return Obtained::NotOpened;
+    if (name.empty()) {
+      s.say(ListLine().t("   --- no data entered ---"));
+      return Obtained::NotOpened;
+    }
     if (!s.store.create(name, true)) {
       sayNotCreated(s, "store file", name, s.store, true);
       return Obtained::NotOpened;
@@ -97,7 +100,10 @@ class TypedNames : public FileObtainer {
         continue;
       }
       name = trimmed(name);
-      if (name.empty()) return Obtained::NotOpened;
+      if (name.empty()) {
+        s.say(ListLine().t("   --- no data entered ---"));
+        return Obtained::NotOpened;
+      }
       if (namesOpenDataFile(s, name)) {
         refuseOutputOverData(s);
         return Obtained::NotOpened;

@@ -340,6 +340,10 @@ std::vector<Hostile> cases() {
        {"  alphanumeric. no blanks are allowed in the filename.)",
         " The output file (ro/r.out) cannot be created: Permission denied"},
        kQuestion3, {}, {}, kQuestion3, makeReadOnlyFolder},
+      {"StoreNameEmpty", {}, {"n", "y", ""}, {" Assign a name for this input data file (up to 20 characters):",
+       "    --- no data entered ---"}, kQuestion2, {}, {}, " (Y/N, or R to restart)"},
+      {"OutputNameEmpty", {}, {"n", "n", "y", ""}, {"  alphanumeric. no blanks are allowed in the filename.)",
+       "    --- no data entered ---"}, kQuestion3, {}, {}, kQuestion3},
       // --- store and output names that are taken: nothing but a regular file is replaced ---
       {"StoreNameExists", {{"s.dat", "old\n"}}, {"n", "y", "s.dat"},
        {" The file (s.dat) already exists; the store file must be a new file."}, kQuestion2, {}, {},
