@@ -3,6 +3,7 @@
 #include "anova/anova.h"
 
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -261,7 +262,7 @@ void writeReference(LineSink& out) {
   out.writeLine(" QUELBRO PROJECT NOTES ON MULTIREADER-MULTICASE ROC ANALYSIS.");
 }
 
-void writeReport(PvTable& pv, const Report& rep, const Destinations& dest) {
+void writeReport(const Report& rep, const AnovaFindings& found, const Destinations& dest) {
   const AnovaStats& st = rep.st;
   const std::vector<LineSink*> passes = dest.passes();
   for (LineSink* out : passes) {
@@ -271,10 +272,8 @@ void writeReport(PvTable& pv, const Report& rep, const Destinations& dest) {
     writeTestMessages(rep.tests, *out);
     writeReadersByCases(rep, *out);
   }
-  if (st.T == 2) {
-    TwoTreatment tt;
-    twoTreatmentIntervals(st, rep.tests, tt);
-    for (LineSink* out : passes) writeSecondPass(rep, tt, *out);
+  if (found.twoTreatments) {
+    for (LineSink* out : passes) writeSecondPass(rep, found.twoTreatment, *out);
 
     for (LineSink* out : passes) {
       out->writeLine("");
@@ -282,10 +281,8 @@ void writeReport(PvTable& pv, const Report& rep, const Destinations& dest) {
       out->writeLine(Line().at(22, "SINGLEREADER-MULTICASES ROC ANALYSIS").str());
     }
     for (int r = 1; r <= st.R; ++r) {
-      SingleReader sr;
-      singleReader(pv, st, r, sr);
       for (LineSink* out : passes) {
-        writeSingleReader(rep.ctx, st.C, r, sr, *out);
+        writeSingleReader(rep.ctx, st.C, r, found.singleReaders[static_cast<std::size_t>(r)], *out);
       }
     }
   }
@@ -294,22 +291,29 @@ void writeReport(PvTable& pv, const Report& rep, const Destinations& dest) {
 
 }  // namespace
 
-void ANOVA(PvTable& pv, int R, int T, int C, const PsflagTable& /*psflag*/, const AnovaContext& ctx) {
+void ANOVA(PvTable& pv, int R, int T, int C, const PsflagTable& /*psflag*/, const AnovaContext& ctx,
+           AnovaFindings* found) {
   // The caller keeps the study within the table sizes; nothing is read outside them.
   if (R < 1 || R > PvTable::kR || T < 1 || T > PvTable::kT || C < 1 || C > PvTable::kC) return;
-  ConstraintList constraints;
-  constrainToFeasible(pv, R, T, C, constraints);
-  AnovaStats st;
-  computeAnovaStats(pv, R, T, C, st);
-  AnovaTests tests;
-  runTests(st, tests);
-  const Report rep{st, tests, constraints, ctx};
+  std::unique_ptr<AnovaFindings> own;
+  if (found == nullptr) own = std::make_unique<AnovaFindings>();
+  AnovaFindings& f = found != nullptr ? *found : *own;
+  f = AnovaFindings{};
+  constrainToFeasible(pv, R, T, C, f.constraints);
+  computeAnovaStats(pv, R, T, C, f.stats);
+  runTests(f.stats, f.tests);
+  if (T == 2) {
+    f.twoTreatments = true;
+    twoTreatmentIntervals(f.stats, f.tests, f.twoTreatment);
+    for (int r = 1; r <= R; ++r) singleReader(pv, f.stats, r, f.singleReaders[static_cast<std::size_t>(r)]);
+  }
+  const Report rep{f.stats, f.tests, f.constraints, ctx};
   if (ctx.out != nullptr) {
-    writeReport(pv, rep, *ctx.out);
+    writeReport(rep, f, *ctx.out);
   } else {
     // No destination set: the screen only.
     StdioConsole screen;
-    writeReport(pv, rep, Destinations(screen));
+    writeReport(rep, f, Destinations(screen));
   }
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 
+#include "anova/anova_detail.h"
 #include "anova/pv_table.h"
 #include "console/destinations.h"
 
@@ -18,6 +19,22 @@ struct AnovaContext {
   std::string time;                         // TIMSTR text
 };
 
-void ANOVA(PvTable& pv, int R, int T, int C, const PsflagTable& psflag, const AnovaContext& ctx);
+// What the analysis found, for those who keep the numbers rather than the
+// report: the cells clamped, means and mean squares, the tests, and with two
+// treatments the intervals of the difference and each reader's comparison
+// (readers 1..R, slot 0 unused).
+struct AnovaFindings {
+  ConstraintList constraints;
+  AnovaStats stats;
+  AnovaTests tests;
+  bool twoTreatments = false;  // twoTreatment and singleReaders hold only then
+  TwoTreatment twoTreatment;
+  std::array<SingleReader, 11> singleReaders{};
+};
+
+// The analysis of PV (constrained in place) and its report; `found`, when
+// given, receives the figures the report prints.
+void ANOVA(PvTable& pv, int R, int T, int C, const PsflagTable& psflag, const AnovaContext& ctx,
+           AnovaFindings* found = nullptr);
 
 }  // namespace quelbro

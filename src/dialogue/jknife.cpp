@@ -93,7 +93,7 @@ void FitMemo::add(const CatTab& ct, const Entry& entry) {
 }
 
 int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, PvTable& pv,
-           PsflagTable& psflag, CatTab& ct, const FitContext& ctx, FitMemo* memo) {
+           PsflagTable& psflag, CatTab& ct, const FitContext& ctx, FitMemo* memo, FitOutcome* fullFit) {
   const int n = n0 + n1;
   int fits = 0;
   int jstat = 1;
@@ -163,7 +163,7 @@ int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, P
         area = -1.0;
       } else if (cache == nullptr) {
         ++fits;
-        area = ESTBIN(ct, k, t, r, ctx) * inFit;
+        area = ESTBIN(ct, k, t, r, ctx, k == 0 ? fullFit : nullptr) * inFit;
       } else {
         FitMemo::Entry fit;
         const FitMemo::Entry* known = memo != nullptr ? memo->find(ct) : nullptr;

@@ -8,6 +8,7 @@
 
 #include "anova/pv_table.h"
 #include "fit/cattab.h"
+#include "fit/estbin.h"
 #include "fit/fit_context.h"
 
 namespace quelbro {
@@ -42,7 +43,9 @@ class FitMemo {
 // fit report of the fit on all cases goes to ctx.out; ctx carries the reader
 // name, treatment description and direction of this reader and treatment.
 // Returns the number of fits actually run (the area cache saves the others).
+// When `fullFit` is given it receives what the fit on all cases found.
 int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, PvTable& pv,
-            PsflagTable& psflag, CatTab& ct, const FitContext& ctx, FitMemo* memo = nullptr);
+           PsflagTable& psflag, CatTab& ct, const FitContext& ctx, FitMemo* memo = nullptr,
+           FitOutcome* fullFit = nullptr);
 
 }  // namespace quelbro

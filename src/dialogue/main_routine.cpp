@@ -4,6 +4,7 @@
 
 #include "anova/anova.h"
 #include "console/fields.h"
+#include "dialogue/collect_results.h"
 #include "dialogue/entry.h"
 #include "dialogue/file_selection.h"
 #include "dialogue/jknife.h"
@@ -188,7 +189,8 @@ DatasetEnd readerCases(Session& s, Study& st, int r) {
 
   Destinations out = s.destinations();
   for (int t = 1; t <= st.NTRT; ++t)
-    JKNIFE(r, t, n0, n1, st.XNEG, st.XPOS, st.PV, st.PSFLAG, st.CATTAB, fitContext(s, st, out, r, t), &st.memo);
+    JKNIFE(r, t, n0, n1, st.XNEG, st.XPOS, st.PV, st.PSFLAG, st.CATTAB, fitContext(s, st, out, r, t),
+           &st.memo, &st.FITS[static_cast<std::size_t>(r)][static_cast<std::size_t>(t)]);
   return DatasetEnd::Analysed;
 }
 
@@ -243,6 +245,7 @@ DatasetEnd dataset(Session& s, Study& st) {
   }
   if (s.store.isOpen()) s.store.writeLine(ListLine().t("#").str(), "the closing line (#) of the dataset");
   s.emptyListLine();
+  std::unique_ptr<AnovaFindings> analysis;
   if (st.NRDR < 2 || st.NTRT < 2) {
     s.say("QUELBRO needs at least 2 readers and 2 treatments to correctly compute the ANOVA table");
     s.say("PLEASE use FENDARO for 1 reader - 2 treatments       or 2 Readers - 1 Treatment");
@@ -256,7 +259,13 @@ DatasetEnd dataset(Session& s, Study& st) {
       ctx.treatmentDes[static_cast<std::size_t>(t)] = st.TRTDES[static_cast<std::size_t>(t)];
     ctx.date = DATSTR(s.clock);
     ctx.time = TIMSTR(s.clock);
-    ANOVA(st.PV, st.NRDR, st.NTRT, st.NCASE, st.PSFLAG, ctx);
+    analysis = std::make_unique<AnovaFindings>();
+    ANOVA(st.PV, st.NRDR, st.NTRT, st.NCASE, st.PSFLAG, ctx, analysis.get());
+  }
+  if (s.observer != nullptr && st.NRDR >= 1) {
+    s.datasetsFinished += 1;
+    s.observer->datasetFinished(
+        collectResults(st, s.datasetsFinished, s.fromFile() ? s.inPath : std::string(), analysis.get()));
   }
   st.NRDR = st.NCASE = st.NRDMAX = 0;
   st.expectNeg = st.expectPos = 0;
@@ -311,13 +320,16 @@ void MAIN(Session& s, Select select) {
 
 }  // namespace
 
-void runConsoleProgram(TextConsole& console, const Clock& clock) {
+void runConsoleProgram(TextConsole& console, const Clock& clock, RunObserver* observer) {
   Session s(console, clock, padTo("QUELBRO (DOS version 1.0 beta):", 60));
+  s.observer = observer;
   MAIN(s, [](Session& ss) { iofilenop(ss); });
 }
 
-void runWindowedProgram(TextConsole& console, const Clock& clock, FileChooser& chooser) {
+void runWindowedProgram(TextConsole& console, const Clock& clock, FileChooser& chooser,
+                        RunObserver* observer) {
   Session s(console, clock, padTo("QUELBRO (Windows version 1.0 beta):", 60));
+  s.observer = observer;
   MAIN(s, [&chooser](Session& ss) { iofile(ss, chooser); });
 }
 

@@ -14,6 +14,7 @@
 #include "console/text_console.h"
 #include "dialogue/linbuf.h"
 #include "fit/fit_context.h"
+#include "results/results.h"
 
 namespace quelbro {
 
@@ -45,7 +46,9 @@ struct Session {
   OutFile report;              // the report file
   std::string reportFileName;  // name of the input or store file, 20 characters at most
 
-  LineBuffer lin;  // LINBUF
+  LineBuffer lin;                   // LINBUF
+  RunObserver* observer = nullptr;  // receives each analysed dataset's records
+  int datasetsFinished = 0;         // datasets handed to the observer so far
   bool quit = false;
   bool restart = false;
 

@@ -28,6 +28,8 @@ struct Study {
   ResultTable XNEG, XPOS;
   PvTable PV;
   PsflagTable PSFLAG{};
+  // What each fit on all cases found, [reader][treatment], 1-based.
+  std::array<std::array<FitOutcome, kMaxTreatments + 1>, kMaxReaders + 1> FITS{};
   CatTab CATTAB;
   FitMemo memo;  // left-out fits already made in this run, by their counts
 };

@@ -119,27 +119,39 @@ void OBPNT(CatTab& ct, int ileave, const FitContext& ctx) {
   }
 }
 
-double OUTRSL(const CatTab& ct, int ileave, int iter, const CovMat& covmat, const FitContext& ctx) {
-  (void)iter;
-  const int k = std::clamp(ct.NCAT, 1, kMaxCategories);
-  const double a = ct.PARM[1];
-  const double b = ct.PARM[2];
+BinormalEstimates binormalEstimates(const CatTab& ct, const CovMat& covmat) {
+  BinormalEstimates e;
+  e.a = ct.PARM[1];
+  e.b = ct.PARM[2];
   const double va = covmat[1][1];
   const double vb = covmat[2][2];
   const double cab = covmat[2][1];
-  const double sea = safeSqrt(va);
-  const double seb = safeSqrt(vb);
+  e.seA = safeSqrt(va);
+  e.seB = safeSqrt(vb);
   const double corrDen = std::sqrt(std::max(va, 0.0) * std::max(vb, 0.0));
-  const double corrab = corrDen > 0.0 ? covmat[1][2] / corrDen : 0.0;
+  e.corrAB = corrDen > 0.0 ? covmat[1][2] / corrDen : 0.0;
 
   // Area and its delta-method variance.
+  const double a = e.a, b = e.b;
   const double d = 1.0 + b * b;
   const double arg = a / std::sqrt(d);
-  const double az = Phi(arg);
+  e.az = Phi(arg);
   const double phz = phi(arg);
   const double varAz =
       phz * phz * (va / d + (a * b) * (a * b) * vb / (d * d * d) - 2.0 * a * b * cab / (d * d));
-  const double seaz = safeSqrt(varAz);
+  e.seAz = safeSqrt(varAz);
+  return e;
+}
+
+double OUTRSL(const CatTab& ct, int ileave, int iter, const CovMat& covmat, const FitContext& ctx) {
+  (void)iter;
+  const int k = std::clamp(ct.NCAT, 1, kMaxCategories);
+  const BinormalEstimates e = binormalEstimates(ct, covmat);
+  const double a = e.a, b = e.b;
+  const double va = covmat[1][1];
+  const double vb = covmat[2][2];
+  const double cab = covmat[2][1];
+  const double sea = e.seA, seb = e.seB, corrab = e.corrAB, az = e.az, seaz = e.seAz;
   if (ileave != 0 || ctx.out == nullptr) return az;
 
   const Destinations& out = *ctx.out;

@@ -23,6 +23,17 @@ void OUTINI(const CatTab& ct, int ileave, int treatment, int reader, const FitCo
 // ileave = 0.
 void OBPNT(CatTab& ct, int ileave, const FitContext& ctx);
 
+// The estimates of a fit and their errors, from PARM and COVMAT; the area
+// error by the delta method. A variance below 0 (rounding) gives an error of 0.
+struct BinormalEstimates {
+  double a = 0.0, b = 0.0;
+  double seA = 0.0, seB = 0.0;
+  double corrAB = 0.0;
+  double az = 0.0, seAz = 0.0;
+};
+
+BinormalEstimates binormalEstimates(const CatTab& ct, const CovMat& covmat);
+
 // Area under the fitted curve from PARM and COVMAT. When ileave = 0 it prints
 // the final estimates (screen and report file), and the fitted curve table
 // and the critical test-result values (report file only).

@@ -11,7 +11,7 @@ CXXFLAGS := -std=c++20 -g -O1 $(SAN) -fsanitize=fuzzer-no-link -Isrc -Itests/fuz
 LIBFLAGS := $(CXXFLAGS) -Wall -Wextra
 OWNFLAGS := $(CXXFLAGS) -Wall -Wextra -Werror
 
-LIB_SRCS := $(wildcard src/console/*.cpp src/stats/*.cpp src/anova/*.cpp src/fit/*.cpp src/dialogue/*.cpp)
+LIB_SRCS := $(wildcard src/console/*.cpp src/stats/*.cpp src/anova/*.cpp src/fit/*.cpp src/results/*.cpp src/dialogue/*.cpp)
 LIB_OBJS := $(patsubst src/%.cpp,$(FUZZ_BUILD)/obj/%.o,$(LIB_SRCS))
 TARGETS := datafile typed tonum
 BINS := $(addprefix $(FUZZ_BUILD)/fuzz_,$(TARGETS))
