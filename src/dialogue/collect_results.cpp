@@ -6,9 +6,11 @@
 namespace quelbro {
 namespace {
 
+// Names and descriptions without the blanks that pad them to their fields.
 std::string trimmed(const std::string& s) {
-  const std::size_t end = s.find_last_not_of(' ');
-  return end == std::string::npos ? std::string() : s.substr(0, end + 1);
+  const std::size_t begin = s.find_first_not_of(' ');
+  if (begin == std::string::npos) return std::string();
+  return s.substr(begin, s.find_last_not_of(' ') - begin + 1);
 }
 
 std::size_t u(int i) { return static_cast<std::size_t>(i); }

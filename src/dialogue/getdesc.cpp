@@ -11,6 +11,7 @@ std::string widenedInt(long long v, int min) {
 }
 
 void refuseDataset(Session& s) {
+  s.datasetsRefused += 1;
   s.say(ListLine().t("This dataset cannot be analysed; returning to the opening questions."));
 }
 

@@ -1,5 +1,8 @@
 // MAIN: the banner, the cycles of file questions and datasets, the readers and
 // their case data, the jackknife per reader and treatment, and the analysis.
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "anova/anova.h"
@@ -262,18 +265,23 @@ DatasetEnd dataset(Session& s, Study& st) {
     analysis = std::make_unique<AnovaFindings>();
     ANOVA(st.PV, st.NRDR, st.NTRT, st.NCASE, st.PSFLAG, ctx, analysis.get());
   }
-  if (s.observer != nullptr && st.NRDR >= 1) {
+  if (st.NRDR >= 1) {
     s.datasetsFinished += 1;
-    s.observer->datasetFinished(
-        collectResults(st, s.datasetsFinished, s.fromFile() ? s.inPath : std::string(), analysis.get()));
+    if (s.observer != nullptr)
+      s.observer->datasetFinished(
+          collectResults(st, s.datasetsFinished, s.fromFile() ? s.inPath : std::string(), analysis.get()));
   }
   st.NRDR = st.NCASE = st.NRDMAX = 0;
   st.expectNeg = st.expectPos = 0;
   return DatasetEnd::Analysed;
 }
 
+// Runs cycles of the opening questions and datasets until the user quits;
+// with `once`, a single cycle (the batch run, whose files are already open).
+// Returns false when an inconsistent data file stopped the run.
 template <typename Select>
-void MAIN(Session& s, Select select) {
+bool MAIN(Session& s, Select select, bool once = false) {
+  bool stopped = false;
   auto study = std::make_unique<Study>();  // the study tables, allocated once for the run
   Study& st = *study;
   banner(s);
@@ -308,17 +316,66 @@ void MAIN(Session& s, Select select) {
     if (end == DatasetEnd::Stop) {
       s.closeInput();
       s.report.close();
+      stopped = true;
       break;
     }
     if (end == DatasetEnd::Restart) {
       s.emptyLines(7);
       s.closeAll();
     }
+    if (once) break;
   }
   s.closeAll();
+  return !stopped;
 }
 
 }  // namespace
+
+BatchEnd runBatchProgram(TextConsole& console, const Clock& clock, const BatchRun& run, RunObserver* observer,
+                         std::string& why) {
+  namespace fs = std::filesystem;
+  Session s(console, clock, padTo("QUELBRO (DOS version 1.0 beta):", 60));
+  s.observer = observer;
+  std::error_code ec;
+  if (fs::is_directory(run.dataFile, ec)) {
+    why = "is a folder, not a data file";
+    return BatchEnd::NotAnalysed;
+  }
+  s.in = std::fopen(run.dataFile.c_str(), "rb");
+  if (s.in == nullptr) {
+    why = std::strerror(errno);
+    return BatchEnd::NotAnalysed;
+  }
+  s.inPath = run.dataFile;
+  // The report names the data file as it would have been typed; a longer
+  // path by its last part.
+  s.reportFileName = run.dataFile.size() <= 20 ? run.dataFile : reportNameOf(run.dataFile);
+  if (!run.reportFile.empty()) {
+    if (namesOpenDataFile(s, run.reportFile)) {
+      why = "the report file cannot be the data file";
+      return BatchEnd::NotWritten;
+    }
+    if (!s.report.create(run.reportFile, !run.replaceReport)) {
+      why = std::strerror(errno);
+      return BatchEnd::NotWritten;
+    }
+  }
+  // The opening questions are answered already: the files stay as opened.
+  const bool consistent = MAIN(s, [](Session&) {}, true);
+  if (s.report.failed()) {
+    why = "the report file could not be written";
+    return BatchEnd::NotWritten;
+  }
+  if (!consistent || s.datasetsRefused > 0) {
+    why = "the data file is inconsistent; the screen text says where";
+    return BatchEnd::NotAnalysed;
+  }
+  if (s.datasetsFinished == 0) {
+    why = "the data file holds no dataset";
+    return BatchEnd::NotAnalysed;
+  }
+  return BatchEnd::Done;
+}
 
 void runConsoleProgram(TextConsole& console, const Clock& clock, RunObserver* observer) {
   Session s(console, clock, padTo("QUELBRO (DOS version 1.0 beta):", 60));

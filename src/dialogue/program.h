@@ -2,6 +2,8 @@
 // or the dialog-based file selection.
 #pragma once
 
+#include <string>
+
 #include "console/clock.h"
 #include "console/file_chooser.h"
 #include "console/text_console.h"
@@ -16,5 +18,23 @@ void runConsoleProgram(TextConsole& console, const Clock& clock, RunObserver* ob
 // quelbro-win: dialog-based file selection, title "QUELBRO (Windows version 1.0 beta):".
 void runWindowedProgram(TextConsole& console, const Clock& clock, FileChooser& chooser,
                         RunObserver* observer = nullptr);
+
+// quelbro-con DATAFILE: every dataset of one data file without questions, as
+// the dialogue runs them when answered Y with that file's name.
+struct BatchRun {
+  std::string dataFile;
+  std::string reportFile;      // empty: no report file
+  bool replaceReport = false;  // an existing report file is replaced, not refused
+};
+
+enum class BatchEnd {
+  Done,         // every dataset analysed
+  NotAnalysed,  // the data file cannot be read, holds no dataset or an inconsistent one
+  NotWritten    // the report file cannot be created or written
+};
+
+// Runs the batch; `why` says what went wrong when the end is not Done.
+BatchEnd runBatchProgram(TextConsole& console, const Clock& clock, const BatchRun& run, RunObserver* observer,
+                         std::string& why);
 
 }  // namespace quelbro

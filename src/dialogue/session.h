@@ -48,7 +48,8 @@ struct Session {
 
   LineBuffer lin;                   // LINBUF
   RunObserver* observer = nullptr;  // receives each analysed dataset's records
-  int datasetsFinished = 0;         // datasets handed to the observer so far
+  int datasetsFinished = 0;         // datasets analysed so far in the run
+  int datasetsRefused = 0;          // datasets of a data file that could not be analysed
   bool quit = false;
   bool restart = false;
 

@@ -72,7 +72,7 @@ struct FitRecord {
 
 struct TreatmentRecord {
   int treatment = 0;        // 1-based
-  std::string description;  // trailing blanks removed
+  std::string description;  // blanks at either end removed
   int direction = 1;        // +1: larger results are more abnormal; -1: smaller ones
 };
 
@@ -165,10 +165,10 @@ struct AnalysisRecord {
 // Everything one dataset of the run found.
 struct DatasetResults {
   int dataset = 0;                          // 1-based, in the order the run analysed them
-  std::string description;                  // the data description, trailing blanks removed
+  std::string description;                  // the data description, blanks at either end removed
   std::string inputFile;                    // the case data file; empty for typed data
   std::vector<TreatmentRecord> treatments;  // [t - 1]
-  std::vector<std::string> readers;         // names, trailing blanks removed; [r - 1]
+  std::vector<std::string> readers;         // names, blanks at either end removed; [r - 1]
   int negatives = 0;                        // cases 1..negatives are actually negative,
   int positives = 0;                        // the next positives cases actually positive
   std::vector<FitRecord> fits;              // reader-major: use fit(r, t)

@@ -1,0 +1,337 @@
+// quelbro-con's command line: options in the usual conventions, the usage
+// text, and the batch run with its files checked before anything is written.
+#include "programs/command_line.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <string_view>
+
+#include "console/text_console.h"
+#include "console/version.h"
+#include "dialogue/program.h"
+#include "results/csv_tables.h"
+
+namespace quelbro {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+enum class Takes { Nothing, Value };
+
+struct LongOption {
+  std::string_view name;
+  char shortName;  // 0: none
+  Takes takes;
+};
+
+// Every option; --help lists the same ones.
+constexpr LongOption kOptions[] = {
+    {"help", 0, Takes::Nothing},   {"version", 0, Takes::Nothing},   {"output", 'o', Takes::Value},
+    {"results", 0, Takes::Value},  {"quiet", 'q', Takes::Nothing},   {"force", 0, Takes::Nothing},
+};
+
+void apply(ConOptions& o, std::string_view name, const std::string& value) {
+  if (name == "help") o.help = true;
+  if (name == "version") o.version = true;
+  if (name == "output") o.output = value;
+  if (name == "results") o.resultsPrefix = value;
+  if (name == "quiet") o.quiet = true;
+  if (name == "force") o.force = true;
+}
+
+const LongOption* findLong(std::string_view name) {
+  for (const LongOption& opt : kOptions)
+    if (opt.name == name) return &opt;
+  return nullptr;
+}
+
+const LongOption* findShort(char c) {
+  for (const LongOption& opt : kOptions)
+    if (opt.shortName != 0 && opt.shortName == c) return &opt;
+  return nullptr;
+}
+
+// The console of a batch run: the screen text goes to standard output unless
+// quiet; the dialogue's error messages are kept for standard error.
+class BatchConsole : public TextConsole {
+ public:
+  BatchConsole(std::FILE* out, bool quiet) : screen_(stdin, out), quiet_(quiet) {}
+  void writeLine(std::string_view line) override {
+    if (!quiet_) screen_.writeLine(line);
+    keepError(line);
+  }
+  void writeLines(const std::vector<std::string>& lines) override {
+    if (!quiet_) screen_.writeLines(lines);
+    for (const std::string& l : lines) keepError(l);
+  }
+  bool readLine(std::string& line) override {
+    line.clear();
+    return false;  // a batch run asks nothing
+  }
+  const std::vector<std::string>& errors() const { return errors_; }
+
+ private:
+  static std::string_view trim(std::string_view s) {
+    const std::size_t b = s.find_first_not_of(' ');
+    if (b == std::string_view::npos) return {};
+    return s.substr(b, s.find_last_not_of(' ') - b + 1);
+  }
+  // An error message starts with ERROR or Error (after blanks or "***");
+  // the indented lines right after it continue it.
+  void keepError(std::string_view line) {
+    std::string_view t = trim(line);
+    if (t.substr(0, 3) == "***") t = trim(t.substr(3));
+    const bool starts = t.substr(0, 5) == "ERROR" || t.substr(0, 5) == "Error";
+    if (starts) {
+      if (errors_.size() < kMaxErrors) errors_.emplace_back(t);
+      inError_ = errors_.size() <= kMaxErrors;
+      return;
+    }
+    if (inError_ && !t.empty() && line.substr(0, 4) == "    " && !errors_.empty()) {
+      errors_.back() += ' ';
+      errors_.back() += t;
+      return;
+    }
+    inError_ = false;
+  }
+  static constexpr std::size_t kMaxErrors = 10;
+  StdioConsole screen_;
+  bool quiet_;
+  bool inError_ = false;
+  std::vector<std::string> errors_;
+};
+
+void complain(std::FILE* err, const std::string& what) {
+  std::fprintf(err, "%s: %s\n", kConProgram, what.c_str());
+}
+
+int usageError(std::FILE* err, const std::string& what) {
+  complain(err, what);
+  std::fprintf(err, "Try '%s --help' for more information.\n", kConProgram);
+  return kExitUsage;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  const bool eq = fs::equivalent(a, b, ec);
+  return !ec && eq;
+}
+
+bool exists(const std::string& path) {
+  std::error_code ec;
+  return fs::exists(fs::symlink_status(path, ec));
+}
+
+int batch(const ConOptions& o, std::FILE* out, std::FILE* err, const Clock& clock) {
+  // The data file first: nothing is written when it cannot be read.
+  std::error_code ec;
+  if (fs::is_directory(o.dataFile, ec)) {
+    complain(err, o.dataFile + ": is a folder, not a data file");
+    return kExitNotAnalysed;
+  }
+  if (std::FILE* probe = std::fopen(o.dataFile.c_str(), "rb")) {
+    std::fclose(probe);
+  } else {
+    complain(err, o.dataFile + ": " + std::strerror(errno));
+    return kExitNotAnalysed;
+  }
+
+  // Then every file to be written: none may be the data file, none may be
+  // replaced without --force.
+  std::vector<std::string> targets;
+  if (!o.output.empty()) targets.push_back(o.output);
+  if (!o.resultsPrefix.empty())
+    for (const CsvTable& t : csvTables()) targets.push_back(csvPath(o.resultsPrefix, t));
+  for (std::size_t i = 0; i < targets.size(); ++i) {
+    const std::string& path = targets[i];
+    if (sameFile(path, o.dataFile)) {
+      complain(err, path + ": the output cannot be the data file");
+      return kExitUsage;
+    }
+    for (std::size_t j = 0; j < i; ++j)
+      if (path == targets[j] || sameFile(path, targets[j])) {
+        complain(err, path + ": named twice as an output file");
+        return kExitUsage;
+      }
+    if (!o.force && exists(path)) {
+      complain(err, path + ": the file exists (--force replaces it)");
+      return kExitUsage;
+    }
+  }
+
+  CsvTableFiles tables;
+  if (!o.resultsPrefix.empty() && !tables.create(o.resultsPrefix, o.force)) {
+    complain(err, tables.why());
+    return kExitUsage;
+  }
+
+  BatchConsole console(out, o.quiet);
+  BatchRun run;
+  run.dataFile = o.dataFile;
+  run.reportFile = o.output;
+  run.replaceReport = o.force;
+  std::string why;
+  const BatchEnd end =
+      runBatchProgram(console, clock, run, o.resultsPrefix.empty() ? nullptr : &tables, why);
+  std::fflush(out);
+  const bool tablesWritten = tables.close();
+
+  int status = kExitDone;
+  if (end == BatchEnd::NotAnalysed) {
+    if (console.errors().empty()) complain(err, o.dataFile + ": " + why);
+    for (const std::string& e : console.errors()) complain(err, o.dataFile + ": " + e);
+    status = kExitNotAnalysed;
+  }
+  if (end == BatchEnd::NotWritten) {
+    complain(err, o.output + ": " + why);
+    status = kExitUsage;
+  }
+  if (!tablesWritten) {
+    complain(err, tables.why());
+    status = kExitUsage;
+  }
+  return status;
+}
+
+}  // namespace
+
+bool parseConOptions(const std::vector<std::string>& args, ConOptions& o, std::string& error) {
+  o = ConOptions{};
+  std::vector<std::string> operands;
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (optionsEnded || a.size() < 2 || a[0] != '-') {
+      operands.push_back(a);
+      continue;
+    }
+    if (a == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (a[1] == '-') {
+      const std::size_t eq = a.find('=');
+      const std::string name = a.substr(2, eq == std::string::npos ? std::string::npos : eq - 2);
+      const LongOption* opt = findLong(name);
+      if (opt == nullptr) {
+        error = "unrecognized option '" + a + "'";
+        return false;
+      }
+      std::string value;
+      if (opt->takes == Takes::Value) {
+        if (eq != std::string::npos) {
+          value = a.substr(eq + 1);
+        } else if (i + 1 < args.size()) {
+          value = args[++i];
+        } else {
+          error = "option '--" + name + "' requires an argument";
+          return false;
+        }
+        if (value.empty()) {
+          error = "option '--" + name + "' requires a non-empty argument";
+          return false;
+        }
+      } else if (eq != std::string::npos) {
+        error = "option '--" + name + "' doesn't allow an argument";
+        return false;
+      }
+      apply(o, opt->name, value);
+      continue;
+    }
+    // Short options, possibly grouped (-qo FILE, -oFILE).
+    for (std::size_t k = 1; k < a.size(); ++k) {
+      const LongOption* opt = findShort(a[k]);
+      if (opt == nullptr) {
+        error = std::string("invalid option -- '") + a[k] + "'";
+        return false;
+      }
+      std::string value;
+      if (opt->takes == Takes::Value) {
+        if (k + 1 < a.size()) {
+          value = a.substr(k + 1);
+        } else if (i + 1 < args.size()) {
+          value = args[++i];
+        } else {
+          error = std::string("option requires an argument -- '") + a[k] + "'";
+          return false;
+        }
+        if (value.empty()) {
+          error = std::string("option requires a non-empty argument -- '") + a[k] + "'";
+          return false;
+        }
+        apply(o, opt->name, value);
+        break;
+      }
+      apply(o, opt->name, value);
+    }
+  }
+  if (o.help || o.version) return true;
+  if (operands.size() > 1) {
+    error = "only one DATAFILE may be given ('" + operands[1] + "' is a second)";
+    return false;
+  }
+  if (!operands.empty()) {
+    o.dataFile = operands[0];
+    if (o.dataFile.empty()) {
+      error = "the DATAFILE name is empty";
+      return false;
+    }
+  } else if (!o.output.empty() || !o.resultsPrefix.empty() || o.quiet || o.force) {
+    error = "options -o, --results, -q and --force need a DATAFILE";
+    return false;
+  }
+  return true;
+}
+
+std::string conUsage() {
+  return std::string("Usage: ") + kConProgram +
+         " [OPTIONS] DATAFILE\n"
+         "  or:  " +
+         kConProgram +
+         "\n"
+         "Analyse every dataset of the case data file DATAFILE without questions, as\n"
+         "the dialogue does when it is answered Y and given DATAFILE, then end.\n"
+         "Without DATAFILE the program asks its questions as ever.\n"
+         "\n"
+         "  -o, --output FILE     write the report file FILE (refused when it is the\n"
+         "                          data file; an existing FILE only with --force)\n"
+         "      --results PREFIX  write the CSV tables PREFIX-fits.csv,\n"
+         "                          PREFIX-pseudovalues.csv, PREFIX-anova.csv and\n"
+         "                          PREFIX-treatments.csv\n"
+         "      --force           replace existing output files\n"
+         "  -q, --quiet           write nothing on standard output; errors still go\n"
+         "                          to standard error\n"
+         "      --help            show this help and end\n"
+         "      --version         show the version and end\n"
+         "  --                    end of the options (for a DATAFILE starting with -)\n"
+         "\n"
+         "Exit status:\n"
+         "  0  done\n"
+         "  1  the data file could not be analysed (the message says why)\n"
+         "  2  wrong usage, or a file that cannot be written\n";
+}
+
+int runConCommandLine(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err,
+                      const Clock& clock) {
+  ConOptions o;
+  std::string error;
+  if (!parseConOptions(args, o, error)) return usageError(err, error);
+  if (o.help) {
+    std::fputs(conUsage().c_str(), out);
+    return std::fflush(out) == 0 ? kExitDone : kExitUsage;
+  }
+  if (o.version) {
+    std::fprintf(out, "%s %s\n", kConProgram, kVersion);
+    return std::fflush(out) == 0 ? kExitDone : kExitUsage;
+  }
+  if (o.dataFile.empty()) {
+    StdioConsole console(in, out);
+    runConsoleProgram(console, clock);
+    return console.finish(kConProgram, err) ? kExitDone : kExitNotAnalysed;
+  }
+  return batch(o, out, err, clock);
+}
+
+}  // namespace quelbro

@@ -1,0 +1,89 @@
+// The CSV tables of a run (RFC 4180, one row per result, a header row): each
+// table is a file PREFIX-<name>.csv, written as the datasets are analysed.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "results/results.h"
+
+namespace quelbro {
+
+// A number as the tables write it: '.' as decimal point whatever the locale,
+// at most 10 significant digits, the shortest form that holds them (so 0.75,
+// 31, 1.5e-07); an undefined value (NaN) gives an empty field, an infinite
+// one Inf or -Inf.
+std::string csvNumber(double v);
+
+// A text field, quoted (with inner quotes doubled) when it holds a comma, a
+// double quote, a line end, or blanks at either end.
+std::string csvText(std::string_view text);
+
+// One row of fields, joined with commas.
+class CsvRow {
+ public:
+  CsvRow& number(double v);
+  CsvRow& integer(long long v);
+  CsvRow& text(std::string_view t);
+  CsvRow& flag(bool v);  // TRUE or FALSE
+  CsvRow& empty();
+  const std::string& str() const { return line_; }
+
+ private:
+  void next();
+  std::string line_;
+  bool first_ = true;
+};
+
+// A table: the file name's ending, its columns, and the rows of a dataset.
+struct CsvTable {
+  std::string name;  // the file is PREFIX-<name>.csv
+  std::vector<std::string> columns;
+  void (*rows)(const DatasetResults& d, std::vector<CsvRow>& out);
+};
+
+// The tables of a run, in the order they are written.
+const std::vector<CsvTable>& csvTables();
+
+// The path of one table's file for a prefix.
+std::string csvPath(const std::string& prefix, const CsvTable& table);
+
+// Writes the tables' files as datasets arrive: create() makes every file and
+// writes its header row; each dataset's rows are appended and flushed at once,
+// so a run that stops early leaves whole rows behind.
+class CsvTableFiles : public RunObserver {
+ public:
+  CsvTableFiles() = default;
+  ~CsvTableFiles() override;
+  CsvTableFiles(const CsvTableFiles&) = delete;
+  CsvTableFiles& operator=(const CsvTableFiles&) = delete;
+
+  // Creates the files (and the prefix's folder when missing). Without
+  // `replace` an existing file is an error and is left alone. False with the
+  // reason in why() when a file cannot be created; files already made are
+  // removed again.
+  bool create(const std::string& prefix, bool replace);
+  void datasetFinished(const DatasetResults& results) override;
+  // Closes the files; false when any write failed (the reason in why()).
+  bool close();
+
+  bool failed() const { return failed_; }
+  const std::string& why() const { return why_; }
+  const std::vector<std::string>& paths() const { return paths_; }
+
+ private:
+  void write(std::size_t table, const std::string& line);
+  std::vector<std::FILE*> files_;
+  std::vector<std::string> paths_;
+  bool failed_ = false;
+  std::string why_;
+};
+
+// All tables of `datasets` at once (the window's export). False with the
+// reason in `why` when a file cannot be written.
+bool writeCsvTables(const std::string& prefix, const std::vector<DatasetResults>& datasets, bool replace,
+                    std::string& why);
+
+}  // namespace quelbro
