@@ -361,7 +361,8 @@ BatchEnd runBatchProgram(TextConsole& console, const Clock& clock, const BatchRu
     }
   }
   // The opening questions are answered already: the files stay as opened.
-  const bool consistent = MAIN(s, [](Session&) {}, true);
+  const bool consistent = MAIN(
+      s, [](Session&) {}, true);
   if (s.report.failed()) {
     why = "the report file could not be written";
     return BatchEnd::NotWritten;

@@ -28,8 +28,8 @@ struct LongOption {
 
 // Every option; --help lists the same ones.
 constexpr LongOption kOptions[] = {
-    {"help", 0, Takes::Nothing},   {"version", 0, Takes::Nothing},   {"output", 'o', Takes::Value},
-    {"results", 0, Takes::Value},  {"quiet", 'q', Takes::Nothing},   {"force", 0, Takes::Nothing},
+    {"help", 0, Takes::Nothing},  {"version", 0, Takes::Nothing}, {"output", 'o', Takes::Value},
+    {"results", 0, Takes::Value}, {"quiet", 'q', Takes::Nothing}, {"force", 0, Takes::Nothing},
 };
 
 void apply(ConOptions& o, std::string_view name, const std::string& value) {
@@ -173,8 +173,7 @@ int batch(const ConOptions& o, std::FILE* out, std::FILE* err, const Clock& cloc
   run.reportFile = o.output;
   run.replaceReport = o.force;
   std::string why;
-  const BatchEnd end =
-      runBatchProgram(console, clock, run, o.resultsPrefix.empty() ? nullptr : &tables, why);
+  const BatchEnd end = runBatchProgram(console, clock, run, o.resultsPrefix.empty() ? nullptr : &tables, why);
   std::fflush(out);
   const bool tablesWritten = tables.close();
 

@@ -11,8 +11,8 @@ int main(int argc, char** argv) {
   // Before anything opens a file.
   quelbro::ensureStandardDescriptors();
   quelbro::ignoreFileSizeSignal();
-  const std::vector<std::string> args = argc > 1 ? std::vector<std::string>(argv + 1, argv + argc)
-                                                 : std::vector<std::string>();
+  const std::vector<std::string> args =
+      argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
   quelbro::SystemClock clock;
   return quelbro::runConCommandLine(args, stdin, stdout, stderr, clock);
 }

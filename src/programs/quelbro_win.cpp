@@ -34,6 +34,6 @@ int main(int argc, char** argv) {
   quelbro::WindowConsole console(frame);
   quelbro::QtFileChooser chooser;
   quelbro::SystemClock clock;
-  if (!frame.startProgram([&] { quelbro::runWindowedProgram(console, clock, chooser); })) return 0;
+  if (!frame.startProgram([&] { quelbro::runWindowedProgram(console, clock, chooser, &frame); })) return 0;
   return QApplication::exec();
 }

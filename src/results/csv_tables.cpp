@@ -87,7 +87,9 @@ const char* jackknifeText(JackknifeStatus s) {
   return "trapezoidal";
 }
 
-const std::string& readerName(const DatasetResults& d, int r) { return d.readers[static_cast<std::size_t>(r - 1)]; }
+const std::string& readerName(const DatasetResults& d, int r) {
+  return d.readers[static_cast<std::size_t>(r - 1)];
+}
 const std::string& treatmentName(const DatasetResults& d, int t) {
   return d.treatments[static_cast<std::size_t>(t - 1)].description;
 }
@@ -112,7 +114,9 @@ void fitRows(const DatasetResults& d, std::vector<CsvRow>& out) {
     }
     row.number(f.a).number(f.b).number(f.seA).number(f.seB).number(f.corrAB).number(f.az).number(f.seAz);
     row.number(f.trapezoidalArea).number(f.seTrapezoidal).integer(f.iterations);
-    row.text(jackknifeText(f.jackknife)).integer(f.substitutedCases).flag(constrained(d, f.reader, f.treatment));
+    row.text(jackknifeText(f.jackknife))
+        .integer(f.substitutedCases)
+        .flag(constrained(d, f.reader, f.treatment));
     out.push_back(std::move(row));
   }
 }
@@ -124,7 +128,12 @@ void pseudovalueRows(const DatasetResults& d, std::vector<CsvRow>& out) {
     for (int t = 1; t <= d.treatmentCount(); ++t)
       for (int c = 1; c <= n; ++c) {
         CsvRow row;
-        row.integer(d.dataset).integer(r).integer(t).integer(c).integer(d.truth(c)).number(d.pseudovalue(r, t, c));
+        row.integer(d.dataset)
+            .integer(r)
+            .integer(t)
+            .integer(c)
+            .integer(d.truth(c))
+            .number(d.pseudovalue(r, t, c));
         out.push_back(std::move(row));
       }
 }
@@ -209,24 +218,48 @@ void treatmentRows(const DatasetResults& d, std::vector<CsvRow>& out) {
 const std::vector<CsvTable>& csvTables() {
   static const std::vector<CsvTable> kTables = {
       {"fits",
-       {"dataset", "description", "reader", "reader_name", "treatment", "treatment_name", "direction",
-        "negatives", "positives", "categories", "status", "degenerate_type", "a", "b", "se_a", "se_b", "corr_ab",
-        "az", "se_az", "trapezoidal_area", "se_trapezoidal", "iterations", "jackknife", "substituted_cases",
+       {"dataset",
+        "description",
+        "reader",
+        "reader_name",
+        "treatment",
+        "treatment_name",
+        "direction",
+        "negatives",
+        "positives",
+        "categories",
+        "status",
+        "degenerate_type",
+        "a",
+        "b",
+        "se_a",
+        "se_b",
+        "corr_ab",
+        "az",
+        "se_az",
+        "trapezoidal_area",
+        "se_trapezoidal",
+        "iterations",
+        "jackknife",
+        "substituted_cases",
         "constrained"},
        fitRows},
       {"pseudovalues", {"dataset", "reader", "treatment", "case", "truth", "pseudovalue"}, pseudovalueRows},
       {"anova",
-       {"dataset", "source", "ss", "df", "ms", "f", "error_ms", "error_df", "p", "significant", "error_term_case"},
+       {"dataset", "source", "ss", "df", "ms", "f", "error_ms", "error_df", "p", "significant",
+        "error_term_case"},
        anovaRows},
       {"treatments",
-       {"dataset", "reader", "reader_name", "treatment", "treatment_name", "versus", "versus_name", "area", "se",
-        "df", "lower", "upper", "significant", "ms_r", "ms_c", "ms_rc"},
+       {"dataset", "reader", "reader_name", "treatment", "treatment_name", "versus", "versus_name", "area",
+        "se", "df", "lower", "upper", "significant", "ms_r", "ms_c", "ms_rc"},
        treatmentRows},
   };
   return kTables;
 }
 
-std::string csvPath(const std::string& prefix, const CsvTable& table) { return prefix + "-" + table.name + ".csv"; }
+std::string csvPath(const std::string& prefix, const CsvTable& table) {
+  return prefix + "-" + table.name + ".csv";
+}
 
 CsvTableFiles::~CsvTableFiles() { close(); }
 

@@ -11,6 +11,7 @@
 
 #include "console/clock.h"
 #include "console/window/qt_file_chooser.h"
+#include "results/csv_tables.h"
 #include "window_fixture.h"
 
 namespace quelbro::testing {
@@ -74,7 +75,7 @@ struct ProgramRun {
     });
     watchdog.start(15000);
     if (!s.frame.startProgram([this] {
-          runWindowedProgram(console, clock, chooser);
+          runWindowedProgram(console, clock, chooser, observe ? &s.frame : nullptr);
           returned = true;
         })) {
       return false;
@@ -91,6 +92,7 @@ struct ProgramRun {
   bool returned = false;
   bool finished = false;
   bool timedOut = false;
+  bool observe = false;  // the frame receives the analysed datasets
 };
 
 TEST(WindowProgram, QAtTheFirstQuestionEndsTheProgramAndTheWindowStays) {
@@ -162,6 +164,73 @@ TEST(WindowProgram, AStudyFromADataFileRunsThroughTheWindowQuickly) {
     if (r.s.text().line(i).find("input file for the next") != std::string::npos) ++cycles;
   }
   EXPECT_EQ(cycles, 2);
+}
+
+std::string fileText(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return "<cannot open " + path.toStdString() + ">";
+  return f.readAll().toStdString();
+}
+
+TEST(WindowExport, ExportResultsWritesTheBatchRunsTablesForTheDatasetsAnalysed) {
+  const QString study = QDir(QCoreApplication::applicationDirPath())
+                            .absoluteFilePath(QStringLiteral("../../examples/study.dat"));
+  if (!QFileInfo::exists(study)) GTEST_SKIP() << "no example study at " << study.toStdString();
+  QTemporaryDir dir;
+  ProgramRun r({"y", "n", "q"});
+  r.observe = true;
+  r.chooser.results = {study.toStdString()};
+  EXPECT_FALSE(r.s.frame.action(kMenuExportResults)->isEnabled());  // nothing analysed yet
+  ASSERT_TRUE(r.run());
+  ASSERT_EQ(r.s.frame.analysedDatasets().size(), 1u);
+  EXPECT_TRUE(r.s.frame.action(kMenuExportResults)->isEnabled());
+
+  // The tables of the same file from the batch run, for comparison.
+  const std::string batch = dir.filePath(QStringLiteral("batch")).toStdString();
+  CsvTableFiles tables;
+  ASSERT_TRUE(tables.create(batch, false)) << tables.why();
+  class Silent : public TextConsole {
+   public:
+    void writeLine(std::string_view) override {}
+    bool readLine(std::string&) override { return false; }
+  } silent;
+  std::string why;
+  ASSERT_EQ(runBatchProgram(silent, r.clock, BatchRun{study.toStdString(), "", false}, &tables, why),
+            BatchEnd::Done)
+      << why;
+  ASSERT_TRUE(tables.close());
+
+  r.s.dialogs.saveName = dir.filePath(QStringLiteral("win.csv"));
+  r.s.frame.action(kMenuExportResults)->trigger();
+  EXPECT_EQ(r.s.dialogs.lastFilters, exportFilters());
+  EXPECT_EQ(r.s.dialogs.lastSuffix, QStringLiteral("csv"));
+  EXPECT_TRUE(r.s.dialogs.warnings.empty());
+  for (const CsvTable& t : csvTables()) {
+    SCOPED_TRACE(t.name);
+    const std::string win =
+        fileText(dir.filePath(QStringLiteral("win-%1.csv").arg(QString::fromStdString(t.name))));
+    EXPECT_EQ(win, fileText(QString::fromStdString(csvPath(batch, t))));
+    EXPECT_GT(win.size(), 100u);
+  }
+
+  // Again over existing tables: asked first, and a No leaves them alone.
+  r.s.dialogs.yes = false;
+  r.s.dialogs.questions.clear();
+  EXPECT_FALSE(r.s.frame.exportResults());
+  EXPECT_EQ(r.s.dialogs.questions.size(), 1u);
+  // A folder that cannot be written: the warning says so.
+  r.s.dialogs.saveName = QStringLiteral("/proc/no/such/run.csv");
+  EXPECT_FALSE(r.s.frame.exportResults());
+  ASSERT_EQ(r.s.dialogs.warnings.size(), 1u);
+  EXPECT_TRUE(r.s.dialogs.warnings[0].startsWith(QStringLiteral("Cannot write the tables: ")));
+}
+
+TEST(WindowExport, ThePrefixDropsTheExtensionAndATablesEnding) {
+  EXPECT_EQ(exportPrefix("/d/study.csv"), "/d/study");
+  EXPECT_EQ(exportPrefix("/d/study-fits.csv"), "/d/study");
+  EXPECT_EQ(exportPrefix("/d/study-pseudovalues.csv"), "/d/study");
+  EXPECT_EQ(exportPrefix("/d/study"), "/d/study");
+  EXPECT_EQ(exportPrefix("/d/study-fits"), "/d/study-fits");  // no extension: taken as it is
 }
 
 TEST(QtFileChooser, NameFiltersKeepTheDescriptionsInOrderAndWidenAllFiles) {

@@ -25,6 +25,7 @@
 #include "console/window/print_range.h"
 #include "console/window/project_icon.h"
 #include "console/window/system_info.h"
+#include "results/csv_tables.h"
 
 namespace quelbro {
 
@@ -40,6 +41,26 @@ QStringList windowSaveFilters() {
           QStringLiteral("Data Files (*.dat)")};
 }
 
+QStringList exportFilters() {
+  return {QStringLiteral("CSV Tables (*.csv)"), QStringLiteral("All Files (*)")};
+}
+
+std::string exportPrefix(const std::string& chosen) {
+  std::string prefix = chosen;
+  auto strip = [&prefix](const std::string& ending) {
+    if (prefix.size() > ending.size() &&
+        prefix.compare(prefix.size() - ending.size(), ending.size(), ending) == 0) {
+      prefix.resize(prefix.size() - ending.size());
+      return true;
+    }
+    return false;
+  };
+  if (!strip(".csv")) return prefix;
+  for (const CsvTable& t : csvTables())
+    if (strip("-" + t.name)) break;
+  return prefix;
+}
+
 MainFrame::MainFrame(ShellDialogs& dialogs, const QString& title, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs) {
   setWindowTitle(title);
@@ -51,6 +72,9 @@ MainFrame::MainFrame(ShellDialogs& dialogs, const QString& title, QWidget* paren
   connect(addItem(file, QStringLiteral("&Save"), kMenuSave), &QAction::triggered, this, &MainFrame::save);
   connect(addItem(file, QStringLiteral("Save As..."), kMenuSaveAs), &QAction::triggered, this,
           &MainFrame::saveAs);
+  QAction* exportItem = addItem(file, QStringLiteral("Export Results..."), kMenuExportResults);
+  exportItem->setEnabled(false);  // until a dataset has been analysed
+  connect(exportItem, &QAction::triggered, this, &MainFrame::exportResults);
   connect(addItem(file, QStringLiteral("Print..."), kMenuPrint), &QAction::triggered, this,
           &MainFrame::print);
   connect(addItem(file, QStringLiteral("&About..."), kMenuAbout), &QAction::triggered, this,
@@ -197,6 +221,34 @@ bool MainFrame::writeTo(const QString& path) {
   text_.markSaved();
   fileName_ = path;
   ioSub_->setWindowTitle(path);
+  return true;
+}
+
+void MainFrame::datasetFinished(const DatasetResults& results) {
+  analysed_.push_back(results);
+  action(kMenuExportResults)->setEnabled(true);
+}
+
+bool MainFrame::exportResults() {
+  if (analysed_.empty()) return false;
+  const auto name = dialogs_.saveFileName(this, exportFilters(), QString::fromLatin1(kExportSuffix));
+  if (!name || name->isEmpty()) return false;
+  const std::string prefix = exportPrefix(QFile::encodeName(*name).toStdString());
+  // The save dialog asked about the name chosen; the other tables are asked about here.
+  bool others = false;
+  for (const CsvTable& t : csvTables()) {
+    const std::string path = csvPath(prefix, t);
+    others = others ||
+             (QFile::exists(QFile::decodeName(path.c_str())) && QFile::decodeName(path.c_str()) != *name);
+  }
+  if (others && !dialogs_.askYesNo(this, windowTitle(), QStringLiteral("Replace the existing tables?")))
+    return false;
+  std::string why;
+  if (!writeCsvTables(prefix, analysed_, true, why)) {
+    dialogs_.warn(this, windowTitle(),
+                  QStringLiteral("Cannot write the tables: ") + QString::fromLocal8Bit(why.c_str()));
+    return false;
+  }
   return true;
 }
 

@@ -6,9 +6,12 @@
 #include <QString>
 #include <functional>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "console/window/io_text.h"
 #include "console/window/shell_dialogs.h"
+#include "results/results.h"
 
 class QAction;
 class QMdiArea;
@@ -24,6 +27,7 @@ class IoWindow;
 enum MenuId : int {
   kMenuSave = 500,
   kMenuSaveAs = 501,
+  kMenuExportResults = 505,
   kMenuPrint = 510,
   kMenuAbout = 520,
   kMenuExit = 530,
@@ -46,7 +50,8 @@ struct PrintReport {
   bool cancelled = false;
 };
 
-class MainFrame : public QMainWindow {
+// Also the run's observer: it keeps every dataset analysed, for Export Results.
+class MainFrame : public QMainWindow, public RunObserver {
   Q_OBJECT
 
  public:
@@ -76,9 +81,16 @@ class MainFrame : public QMainWindow {
   // Grays or enables the Edit items for the current selection and clipboard.
   void updateEditActions();
 
+  // Keeps a dataset's records and enables Export Results.
+  void datasetFinished(const DatasetResults& results) override;
+  const std::vector<DatasetResults>& analysedDatasets() const { return analysed_; }
+
  public slots:
   bool save();
   bool saveAs();
+  // Writes the CSV tables of the datasets analysed so far, under a prefix
+  // chosen in the save dialog.
+  bool exportResults();
   void print();
   void about();
   void exitProgram() { close(); }
@@ -117,10 +129,20 @@ class MainFrame : public QMainWindow {
   int pacingTimer_ = 0;
   bool running_ = false;
   bool closed_ = false;
+  std::vector<DatasetResults> analysed_;
 };
 
 // Name filters of the window's save dialog, in order, and its default extension.
 QStringList windowSaveFilters();
 inline constexpr const char* kWindowSaveSuffix = "txt";
+
+// Name filters of the Export Results dialog and its default extension.
+QStringList exportFilters();
+inline constexpr const char* kExportSuffix = "csv";
+
+// The tables' prefix for a name chosen in the export dialog: the name
+// without ".csv", and without a table's ending ("-fits" ...) when one of the
+// tables was picked.
+std::string exportPrefix(const std::string& chosen);
 
 }  // namespace quelbro

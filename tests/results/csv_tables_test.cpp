@@ -1,0 +1,206 @@
+// The CSV fields and tables: numbers whatever the locale, quoting, and a
+// round trip of every table through a strict reader.
+#include "results/csv_tables.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <locale>
+#include <sstream>
+
+#include "results/csv_test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace quelbro {
+namespace {
+
+TEST(CsvNumber, TenSignificantDigitsPointAndEmptyForUndefined) {
+  struct Case {
+    double v;
+    const char* text;
+  };
+  const Case cases[] = {
+      {0.75, "0.75"},
+      {31.0, "31"},
+      {-0.0, "0"},
+      {1.0 / 3.0, "0.3333333333"},
+      {2.0 / 3.0, "0.6666666667"},           // rounded in the tenth digit
+      {-0.0733455478123, "-0.07334554781"},  // ten significant digits, not ten decimals
+      {12345678901.0, "1.23456789e+10"},
+      {1.5e-7, "1.5e-07"},
+      {0.1 + 0.2, "0.3"},
+      {std::nan(""), ""},
+      {HUGE_VAL, "Inf"},
+      {-HUGE_VAL, "-Inf"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(csvNumber(c.v), c.text) << c.v;
+}
+
+// A locale that writes numbers with a decimal comma.
+struct CommaPoint : std::numpunct<char> {
+  char do_decimal_point() const override { return ','; }
+};
+
+TEST(CsvNumber, DecimalPointWhateverTheLocale) {
+  const std::locale before = std::locale::global(std::locale(std::locale::classic(), new CommaPoint));
+  std::ostringstream check;
+  check << 0.5;
+  EXPECT_EQ(check.str(), "0,5");  // the locale is in force
+  EXPECT_EQ(csvNumber(0.5), "0.5");
+  EXPECT_EQ(CsvRow().number(1.25).number(-2.5).str(), "1.25,-2.5");
+  std::locale::global(before);
+}
+
+TEST(CsvText, QuotedOnlyWhenNeeded) {
+  EXPECT_EQ(csvText("Film"), "Film");
+  EXPECT_EQ(csvText("Dr. Adams, MD"), "\"Dr. Adams, MD\"");
+  EXPECT_EQ(csvText("the \"best\""), "\"the \"\"best\"\"\"");
+  EXPECT_EQ(csvText("two\r\nlines"), "\"two\r\nlines\"");
+  EXPECT_EQ(csvText(" padded"), "\" padded\"");
+  EXPECT_EQ(csvText(""), "");
+}
+
+// A small dataset with awkward names and undefined figures.
+DatasetResults awkwardDataset() {
+  DatasetResults d;
+  d.dataset = 3;
+  d.description = "Readers \"A\", B; and a, comma";
+  d.inputFile = "x.dat";
+  d.treatments = {{1, "Film, plain", 1}, {2, "Dig\"ital", -1}};
+  d.readers = {"O'Brien, J.", "Lee"};
+  d.negatives = 1;
+  d.positives = 2;
+  for (int r = 1; r <= 2; ++r)
+    for (int t = 1; t <= 2; ++t) {
+      FitRecord f;
+      f.reader = r;
+      f.treatment = t;
+      f.direction = t == 1 ? 1 : -1;
+      f.negatives = 1;
+      f.positives = 2;
+      f.categories = 2;
+      f.status = r == 1 ? FitStatus::Fitted : FitStatus::Degenerate;
+      f.degenerateType = r == 1 ? 0 : 3;
+      if (r == 1) {
+        f.a = 1.0 / 7.0;
+        f.b = 0.9;
+        f.seA = 0.25;
+        f.seB = 0.125;
+        f.corrAB = -0.5;
+        f.az = 0.8123456789012;
+        f.seAz = 1e-9;
+      }
+      f.trapezoidalArea = 0.75;
+      f.seTrapezoidal = 0.0;
+      d.fits.push_back(f);
+    }
+  for (int k = 0; k < 12; ++k) d.pseudovalues.push_back(k / 3.0 - 1.0);
+  AnalysisRecord a;
+  for (const char* s : {"TOT", "T", "C", "R", "TC", "TR", "RC", "TRC"}) {
+    SourceRecord row;
+    row.source = s;
+    row.ss = 1.0;
+    row.df = 2.0;
+    row.tested = std::string(s) == "T";
+    if (row.tested) {
+      row.f = 3.5;
+      row.p = kUndefined;  // an undefined probability
+    }
+    a.sources.push_back(row);
+  }
+  a.treatmentMeans = {0.7, 0.8};
+  a.cellMeans = {{0.6, 0.7}, {0.8, 0.9}};
+  a.readersByCases = {{1, 0.1, 0.2, 0.3}, {2, 0.4, 0.5, 0.6}};
+  TwoTreatmentRecord two;
+  two.difference = -0.1;
+  a.twoTreatments = two;
+  a.singleReaders = {SingleReaderRecord{}, SingleReaderRecord{}};
+  d.analysis = a;
+  return d;
+}
+
+TEST(CsvTables, EveryTableReadsBackThroughAStrictParser) {
+  std::string tmpl = (fs::temp_directory_path() / "quelbro-csv-XXXXXX").string();
+  ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+  const std::string prefix = (fs::path(tmpl) / "sub" / "run").string();  // the folder is made
+  std::string why;
+  const DatasetResults d = awkwardDataset();
+  ASSERT_TRUE(writeCsvTables(prefix, {d, d}, false, why)) << why;
+
+  // Rows per table for two datasets of 2 readers x 2 treatments, 3 cases.
+  const std::map<std::string, std::size_t> rows = {
+      {"fits", 8}, {"pseudovalues", 24}, {"anova", 16}, {"treatments", 2 * (2 + 1 + 2 * (2 + 1))}};
+  for (const CsvTable& table : csvTables()) {
+    SCOPED_TRACE(table.name);
+    const auto t = testing_csv::readStrict(csvPath(prefix, table));
+    ASSERT_EQ(t.error, "");
+    EXPECT_EQ(t.header, table.columns);
+    EXPECT_EQ(t.rows.size(), rows.at(table.name));
+  }
+  const auto fits = testing_csv::readStrict(prefix + "-fits.csv");
+  EXPECT_EQ(fits.at(0, "description"), d.description);
+  EXPECT_EQ(fits.at(0, "reader_name"), "O'Brien, J.");
+  EXPECT_EQ(fits.at(1, "treatment_name"), "Dig\"ital");
+  EXPECT_EQ(fits.at(1, "direction"), "S");
+  EXPECT_EQ(fits.at(0, "status"), "fitted");
+  EXPECT_EQ(fits.at(2, "status"), "degenerate");
+  EXPECT_EQ(fits.at(2, "degenerate_type"), "3");
+  EXPECT_EQ(fits.at(0, "degenerate_type"), "");
+  EXPECT_EQ(fits.at(2, "a"), "");              // undefined: an empty field
+  EXPECT_EQ(fits.at(0, "a"), "0.1428571429");  // ten significant digits
+  EXPECT_EQ(fits.at(0, "az"), "0.8123456789");
+  EXPECT_EQ(fits.at(0, "se_az"), "1e-09");
+  const auto pv = testing_csv::readStrict(prefix + "-pseudovalues.csv");
+  EXPECT_EQ(pv.at(0, "truth"), "0");
+  EXPECT_EQ(pv.at(1, "truth"), "1");
+  EXPECT_EQ(pv.at(4, "reader"), "1");
+  EXPECT_EQ(pv.at(4, "treatment"), "2");
+  EXPECT_EQ(pv.at(4, "case"), "2");
+  EXPECT_NEAR(std::strtod(pv.at(4, "pseudovalue").c_str(), nullptr), 4 / 3.0 - 1.0, 1e-10);
+  const auto an = testing_csv::readStrict(prefix + "-anova.csv");
+  EXPECT_EQ(an.at(1, "source"), "T");
+  EXPECT_EQ(an.at(1, "f"), "3.5");
+  EXPECT_EQ(an.at(1, "p"), "");
+  EXPECT_EQ(an.at(1, "significant"), "FALSE");
+  EXPECT_EQ(an.at(0, "significant"), "");  // TOT is not tested
+  fs::remove_all(tmpl);
+}
+
+TEST(CsvTables, ExistingFilesAreLeftAloneWithoutReplace) {
+  std::string tmpl = (fs::temp_directory_path() / "quelbro-csv-XXXXXX").string();
+  ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+  const std::string prefix = (fs::path(tmpl) / "run").string();
+  std::ofstream(prefix + "-anova.csv") << "mine";
+  CsvTableFiles files;
+  EXPECT_FALSE(files.create(prefix, false));
+  EXPECT_NE(files.why().find("run-anova.csv"), std::string::npos) << files.why();
+  // Nothing half made is left, and the existing file is intact.
+  EXPECT_FALSE(fs::exists(prefix + "-fits.csv"));
+  std::ifstream in(prefix + "-anova.csv");
+  std::string kept;
+  std::getline(in, kept);
+  EXPECT_EQ(kept, "mine");
+  EXPECT_TRUE(files.create(prefix, true)) << files.why();
+  EXPECT_TRUE(files.close());
+  fs::remove_all(tmpl);
+}
+
+TEST(CsvTables, AFailedWriteIsReported) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  std::string tmpl = (fs::temp_directory_path() / "quelbro-csv-XXXXXX").string();
+  ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+  const std::string prefix = (fs::path(tmpl) / "run").string();
+  fs::create_symlink("/dev/full", prefix + "-pseudovalues.csv");
+  CsvTableFiles files;
+  EXPECT_FALSE(files.create(prefix, true));
+  EXPECT_NE(files.why().find("run-pseudovalues.csv"), std::string::npos) << files.why();
+  files.close();
+  fs::remove_all(tmpl);
+}
+
+}  // namespace
+}  // namespace quelbro
