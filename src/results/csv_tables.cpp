@@ -2,21 +2,111 @@
 // files they are written to.
 #include "results/csv_tables.h"
 
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 
 namespace quelbro {
 
+namespace {
+
+// Ten significant digits of a finite nonzero value, rounded from the exact
+// binary value, in the form printf's %.10g gives. The shortest decimal that
+// reads back as v (std::to_chars) is rounded to ten digits: that decimal
+// lies so close to v that no ten-digit rounding boundary can fall between
+// them, unless it sits on the boundary itself, and then the slower exact
+// conversion decides. About a third faster than the exact conversion, which
+// counts for the hundreds of thousands of pseudovalues of a large study.
+void appendTenDigits(std::string& out, double v) {
+  char b[40];
+  const auto r = std::to_chars(b, b + sizeof b, v, std::chars_format::scientific);
+  const char* p = b;
+  const bool negative = *p == '-';
+  if (negative) ++p;
+  char digits[24];
+  int n = 0;
+  for (; p < r.ptr && *p != 'e'; ++p)
+    if (*p != '.') digits[n++] = *p;
+  int exponent = 0;
+  std::from_chars(p + (p[1] == '+' ? 2 : 1), r.ptr, exponent);
+  if (n > 10) {
+    bool up = digits[10] > '5';
+    if (digits[10] == '5') {
+      bool beyond = false;
+      for (int i = 11; i < n; ++i) beyond = beyond || digits[i] != '0';
+      if (!beyond) {
+        const auto exact = std::to_chars(b, b + sizeof b, v, std::chars_format::general, 10);
+        out.append(b, exact.ptr);
+        return;
+      }
+      up = true;
+    }
+    n = 10;
+    if (up) {
+      int i = 9;
+      while (i >= 0 && digits[i] == '9') digits[i--] = '0';
+      if (i >= 0) {
+        ++digits[i];
+      } else {
+        digits[0] = '1';
+        ++exponent;
+      }
+    }
+  }
+  while (n > 1 && digits[n - 1] == '0') --n;
+  if (negative) out += '-';
+  if (exponent < -4 || exponent >= 10) {
+    out += digits[0];
+    if (n > 1) {
+      out += '.';
+      out.append(digits + 1, static_cast<std::size_t>(n - 1));
+    }
+    out += exponent < 0 ? "e-" : "e+";
+    const int e = exponent < 0 ? -exponent : exponent;
+    if (e < 10) out += '0';
+    char eb[8];
+    const auto er = std::to_chars(eb, eb + sizeof eb, e);
+    out.append(eb, er.ptr);
+  } else if (exponent >= 0) {
+    const std::size_t whole = static_cast<std::size_t>(exponent) + 1;
+    if (static_cast<std::size_t>(n) <= whole) {
+      out.append(digits, static_cast<std::size_t>(n));
+      out.append(whole - static_cast<std::size_t>(n), '0');
+    } else {
+      out.append(digits, whole);
+      out += '.';
+      out.append(digits + whole, static_cast<std::size_t>(n) - whole);
+    }
+  } else {
+    out += "0.";
+    out.append(static_cast<std::size_t>(-exponent - 1), '0');
+    out.append(digits, static_cast<std::size_t>(n));
+  }
+}
+
+void appendNumber(std::string& out, double v) {
+  if (std::isnan(v)) return;
+  if (std::isinf(v)) {
+    out += v > 0 ? "Inf" : "-Inf";
+    return;
+  }
+  if (v == 0.0) {
+    out += '0';  // no "-0"
+    return;
+  }
+  appendTenDigits(out, v);
+}
+
+}  // namespace
+
 std::string csvNumber(double v) {
-  if (std::isnan(v)) return std::string();
-  if (std::isinf(v)) return v > 0 ? "Inf" : "-Inf";
-  if (v == 0.0) return "0";  // no "-0"
-  char buf[40];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 10);
-  return std::string(buf, r.ptr);
+  std::string s;
+  appendNumber(s, v);
+  return s;
 }
 
 std::string csvText(std::string_view text) {
@@ -32,28 +122,26 @@ std::string csvText(std::string_view text) {
   return s;
 }
 
-void CsvRow::next() {
-  if (!first_) line_ += ',';
-  first_ = false;
-}
 CsvRow& CsvRow::number(double v) {
   next();
-  line_ += csvNumber(v);
+  appendNumber(*out_, v);
   return *this;
 }
 CsvRow& CsvRow::integer(long long v) {
   next();
-  line_ += std::to_string(v);
+  char buf[24];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  out_->append(buf, r.ptr);
   return *this;
 }
 CsvRow& CsvRow::text(std::string_view t) {
   next();
-  line_ += csvText(t);
+  *out_ += csvText(t);
   return *this;
 }
 CsvRow& CsvRow::flag(bool v) {
   next();
-  line_ += v ? "TRUE" : "FALSE";
+  *out_ += v ? "TRUE" : "FALSE";
   return *this;
 }
 CsvRow& CsvRow::empty() {
@@ -101,9 +189,9 @@ bool constrained(const DatasetResults& d, int r, int t) {
   return false;
 }
 
-void fitRows(const DatasetResults& d, std::vector<CsvRow>& out) {
+void fitRows(const DatasetResults& d, std::string& out) {
   for (const FitRecord& f : d.fits) {
-    CsvRow row;
+    CsvRow row(out);
     row.integer(d.dataset).text(d.description).integer(f.reader).text(readerName(d, f.reader));
     row.integer(f.treatment).text(treatmentName(d, f.treatment)).text(f.direction < 0 ? "S" : "L");
     row.integer(f.negatives).integer(f.positives).integer(f.categories).text(statusText(f.status));
@@ -117,31 +205,61 @@ void fitRows(const DatasetResults& d, std::vector<CsvRow>& out) {
     row.text(jackknifeText(f.jackknife))
         .integer(f.substitutedCases)
         .flag(constrained(d, f.reader, f.treatment));
-    out.push_back(std::move(row));
+    row.end();
   }
 }
 
-void pseudovalueRows(const DatasetResults& d, std::vector<CsvRow>& out) {
+// The texts of recently written numbers. The cases of one category and truth
+// state share their pseudovalue, so a reader and treatment has a few dozen
+// distinct values among thousands of cases, each written once here.
+class NumberTexts {
+ public:
+  const std::string& text(double v) {
+    std::uint64_t key = 0;
+    std::memcpy(&key, &v, sizeof key);
+    Slot& slot = slots_[(key * 0x9E3779B97F4A7C15ull) >> 58];
+    if (!slot.used || slot.key != key) {
+      slot.text.clear();
+      CsvRow(slot.text).number(v);
+      slot.key = key;
+      slot.used = true;
+    }
+    return slot.text;
+  }
+
+ private:
+  struct Slot {
+    std::uint64_t key = 0;
+    bool used = false;
+    std::string text;
+  };
+  std::array<Slot, 64> slots_{};
+};
+
+void pseudovalueRows(const DatasetResults& d, std::string& out) {
   const int n = d.cases();
-  out.reserve(out.size() + d.pseudovalues.size());
+  out.reserve(out.size() + 40 * d.pseudovalues.size());
+  NumberTexts texts;
   for (int r = 1; r <= d.readerCount(); ++r)
-    for (int t = 1; t <= d.treatmentCount(); ++t)
+    for (int t = 1; t <= d.treatmentCount(); ++t) {
+      // dataset, reader and treatment are the same on every row of the cell.
+      std::string start;
+      CsvRow(start).integer(d.dataset).integer(r).integer(t);
+      start += ',';
       for (int c = 1; c <= n; ++c) {
-        CsvRow row;
-        row.integer(d.dataset)
-            .integer(r)
-            .integer(t)
-            .integer(c)
-            .integer(d.truth(c))
-            .number(d.pseudovalue(r, t, c));
-        out.push_back(std::move(row));
+        out += start;
+        CsvRow(out).integer(c).integer(d.truth(c));
+        out += ',';
+        out += texts.text(d.pseudovalue(r, t, c));
+        out += "\r\n";
       }
+    }
 }
 
-void anovaRows(const DatasetResults& d, std::vector<CsvRow>& out) {
+void anovaRows(const DatasetResults& d, std::string& out) {
   if (!d.analysis) return;
   for (const SourceRecord& s : d.analysis->sources) {
-    CsvRow row;
+    CsvRow row(out);
     row.integer(d.dataset).text(s.source).number(s.ss).number(s.df).number(s.ms);
     row.number(s.f).number(s.errorMs).number(s.errorDf).number(s.p);
     if (s.tested) {
@@ -150,14 +268,13 @@ void anovaRows(const DatasetResults& d, std::vector<CsvRow>& out) {
       row.empty();
     }
     row.integer(d.analysis->errorTermCase);
-    out.push_back(std::move(row));
+    row.end();
   }
 }
 
 // Columns: dataset, reader, reader_name, treatment, treatment_name, versus,
 // versus_name, area, se, df, lower, upper, significant, ms_r, ms_c, ms_rc.
-CsvRow treatmentRow(const DatasetResults& d, int reader, int t, int versus) {
-  CsvRow row;
+void treatmentStart(CsvRow& row, const DatasetResults& d, int reader, int t, int versus) {
   row.integer(d.dataset);
   if (reader > 0) {
     row.integer(reader).text(readerName(d, reader));
@@ -170,16 +287,16 @@ CsvRow treatmentRow(const DatasetResults& d, int reader, int t, int versus) {
   } else {
     row.empty().empty();
   }
-  return row;
 }
 
-void treatmentRows(const DatasetResults& d, std::vector<CsvRow>& out) {
+void treatmentRows(const DatasetResults& d, std::string& out) {
   if (!d.analysis) return;
   const AnalysisRecord& a = *d.analysis;
   const auto& two = a.twoTreatments;
   for (int t = 1; t <= d.treatmentCount(); ++t) {
     const std::size_t i = static_cast<std::size_t>(t - 1);
-    CsvRow row = treatmentRow(d, 0, t, 0);
+    CsvRow row(out);
+    treatmentStart(row, d, 0, t, 0);
     row.number(a.treatmentMeans[i]);
     if (two && t <= 2) {
       row.number(two->treatments[i].se).number(two->treatments[i].df);
@@ -188,27 +305,30 @@ void treatmentRows(const DatasetResults& d, std::vector<CsvRow>& out) {
     }
     row.empty().empty().empty();
     row.number(a.readersByCases[i].msR).number(a.readersByCases[i].msC).number(a.readersByCases[i].msRC);
-    out.push_back(std::move(row));
+    row.end();
   }
   if (two) {
-    CsvRow row = treatmentRow(d, 0, 1, 2);
+    CsvRow row(out);
+    treatmentStart(row, d, 0, 1, 2);
     row.number(two->difference).number(two->seDifference).number(two->dfDifference);
     row.number(two->lower).number(two->upper).flag(two->significant).empty().empty().empty();
-    out.push_back(std::move(row));
+    row.end();
   }
   for (int r = 1; r <= d.readerCount(); ++r) {
     for (int t = 1; t <= d.treatmentCount(); ++t) {
-      CsvRow row = treatmentRow(d, r, t, 0);
+      CsvRow row(out);
+      treatmentStart(row, d, r, t, 0);
       row.number(a.cellMeans[static_cast<std::size_t>(r - 1)][static_cast<std::size_t>(t - 1)]);
       for (int k = 0; k < 8; ++k) row.empty();
-      out.push_back(std::move(row));
+      row.end();
     }
     if (two) {
       const SingleReaderRecord& s = a.singleReaders[static_cast<std::size_t>(r - 1)];
-      CsvRow row = treatmentRow(d, r, 1, 2);
+      CsvRow row(out);
+      treatmentStart(row, d, r, 1, 2);
       row.number(s.difference).number(s.se).number(s.df).number(s.lower).number(s.upper).flag(s.significant);
       row.empty().empty().empty();
-      out.push_back(std::move(row));
+      row.end();
     }
   }
 }
@@ -311,15 +431,10 @@ void CsvTableFiles::write(std::size_t table, const std::string& block) {
 
 void CsvTableFiles::datasetFinished(const DatasetResults& results) {
   const auto& tables = csvTables();
-  std::vector<CsvRow> rows;
+  std::string block;
   for (std::size_t i = 0; i < files_.size() && i < tables.size(); ++i) {
-    rows.clear();
-    tables[i].rows(results, rows);
-    std::string block;
-    for (const CsvRow& row : rows) {
-      block += row.str();
-      block += "\r\n";
-    }
+    block.clear();
+    tables[i].rows(results, block);
     write(i, block);
   }
 }

@@ -21,27 +21,39 @@ std::string csvNumber(double v);
 // double quote, a line end, or blanks at either end.
 std::string csvText(std::string_view text);
 
-// One row of fields, joined with commas.
+// One row of fields, joined with commas: kept by the row (str()), or
+// appended straight to a table's text, where end() closes it with CR LF.
 class CsvRow {
  public:
+  CsvRow() : out_(&own_) {}
+  explicit CsvRow(std::string& table) : out_(&table) {}
+  CsvRow(const CsvRow&) = delete;
+  CsvRow& operator=(const CsvRow&) = delete;
+
   CsvRow& number(double v);
   CsvRow& integer(long long v);
   CsvRow& text(std::string_view t);
   CsvRow& flag(bool v);  // TRUE or FALSE
   CsvRow& empty();
-  const std::string& str() const { return line_; }
+  void end() { out_->append("\r\n"); }
+  const std::string& str() const { return own_; }
 
  private:
-  void next();
-  std::string line_;
+  void next() {
+    if (!first_) out_->push_back(',');
+    first_ = false;
+  }
+  std::string own_;
+  std::string* out_;
   bool first_ = true;
 };
 
-// A table: the file name's ending, its columns, and the rows of a dataset.
+// A table: the file name's ending, its columns, and the rows of a dataset
+// appended to `out`, each ended with CR LF.
 struct CsvTable {
   std::string name;  // the file is PREFIX-<name>.csv
   std::vector<std::string> columns;
-  void (*rows)(const DatasetResults& d, std::vector<CsvRow>& out);
+  void (*rows)(const DatasetResults& d, std::string& out);
 };
 
 // The tables of a run, in the order they are written.

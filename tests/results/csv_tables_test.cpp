@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <locale>
+#include <random>
 #include <sstream>
 
 #include "results/csv_test_support.h"
@@ -33,11 +36,53 @@ TEST(CsvNumber, TenSignificantDigitsPointAndEmptyForUndefined) {
       {12345678901.0, "1.23456789e+10"},
       {1.5e-7, "1.5e-07"},
       {0.1 + 0.2, "0.3"},
+      {0.0001, "0.0001"},       // still fixed
+      {0.00001, "1e-05"},       // scientific below 1e-4, as %g
+      {9999999999.6, "1e+10"},  // rounding carries into a new digit
+      {-0.99999999996, "-1"},
+      {1234567890.0, "1234567890"},
+      {0.12345678915, "0.1234567891"},  // a tie in the shortest form: the binary value is below it
       {std::nan(""), ""},
       {HUGE_VAL, "Inf"},
       {-HUGE_VAL, "-Inf"},
   };
   for (const Case& c : cases) EXPECT_EQ(csvNumber(c.v), c.text) << c.v;
+}
+
+// Every value as the standard library's exactly rounded conversion writes it
+// (%.10g): random bit patterns, values near ten-digit ties, and a spread of
+// magnitudes.
+TEST(CsvNumber, AgreesWithTheExactConversionEverywhere) {
+  std::mt19937_64 random(20261208);
+  std::uniform_int_distribution<std::uint64_t> bits;
+  std::uniform_real_distribution<double> mantissa(1.0, 10.0), power(-12.0, 14.0);
+  int differ = 0;
+  for (int k = 0; k < 300000; ++k) {
+    double v = 0.0;
+    switch (k % 4) {
+      case 0: {
+        const std::uint64_t b = bits(random);
+        std::memcpy(&v, &b, sizeof v);
+        if (!std::isfinite(v) || v == 0.0) continue;
+        break;
+      }
+      case 1:
+        v = mantissa(random) * std::pow(10.0, std::floor(power(random)));
+        break;
+      case 2:  // halfway at the tenth digit, as near as a double gets
+        v = (std::round(mantissa(random) * 1e9) + 0.5) * std::pow(10.0, std::floor(power(random)) - 9);
+        break;
+      default:
+        v = std::round(mantissa(random) * 1e5) / 1e5;
+        break;
+    }
+    if (k % 3 == 0) v = -v;
+    char b[40];
+    const auto r = std::to_chars(b, b + sizeof b, v, std::chars_format::general, 10);
+    if (csvNumber(v) != std::string(b, r.ptr) && ++differ <= 5)
+      ADD_FAILURE() << std::string(b, r.ptr) << " written as " << csvNumber(v);
+  }
+  EXPECT_EQ(differ, 0);
 }
 
 // A locale that writes numbers with a decimal comma.
@@ -168,6 +213,37 @@ TEST(CsvTables, EveryTableReadsBackThroughAStrictParser) {
   EXPECT_EQ(an.at(1, "significant"), "FALSE");
   EXPECT_EQ(an.at(0, "significant"), "");  // TOT is not tested
   fs::remove_all(tmpl);
+}
+
+// Pseudovalues repeat (one value per category and truth state) and the
+// writer keeps the texts of recent values: every row must still be its own.
+TEST(CsvTables, EveryPseudovalueRowHoldsItsOwnCase) {
+  DatasetResults d;
+  d.dataset = 1;
+  d.treatments = {{1, "A", 1}, {2, "B", 1}};
+  d.readers = {"R"};
+  d.negatives = 700;
+  d.positives = 800;
+  std::mt19937_64 random(7);
+  std::uniform_int_distribution<int> pick(0, 149);
+  std::uniform_real_distribution<double> any(-1.0, 2.0);
+  std::vector<double> common(150);
+  for (double& v : common) v = any(random);
+  for (int k = 0; k < 2 * 1500; ++k)
+    d.pseudovalues.push_back(k % 5 == 0 ? any(random) : common[pick(random)]);
+  std::string text;
+  for (const CsvTable& t : csvTables())
+    if (t.name == "pseudovalues") t.rows(d, text);
+  const auto table = testing_csv::parseStrict("dataset,reader,treatment,case,truth,pseudovalue\r\n" + text);
+  ASSERT_EQ(table.error, "");
+  ASSERT_EQ(table.rows.size(), 3000u);
+  for (std::size_t i = 0; i < table.rows.size(); ++i) {
+    const int t = static_cast<int>(i / 1500) + 1, c = static_cast<int>(i % 1500) + 1;
+    ASSERT_EQ(table.at(i, "treatment"), std::to_string(t));
+    ASSERT_EQ(table.at(i, "case"), std::to_string(c));
+    ASSERT_EQ(table.at(i, "truth"), c <= 700 ? "0" : "1");
+    ASSERT_EQ(table.at(i, "pseudovalue"), csvNumber(d.pseudovalue(1, t, c))) << "row " << i;
+  }
 }
 
 TEST(CsvTables, ExistingFilesAreLeftAloneWithoutReplace) {
