@@ -267,6 +267,11 @@ bool parseConOptions(const std::vector<std::string>& args, ConOptions& o, std::s
     }
   }
   if (o.help || o.version) return true;
+  if (!o.resultsPrefix.empty() && o.resultsPrefix.back() == '/') {
+    error = "the --results PREFIX '" + o.resultsPrefix + "' names a folder; add the tables' name (" +
+            o.resultsPrefix + "study)";
+    return false;
+  }
   if (operands.size() > 1) {
     error = "only one DATAFILE may be given ('" + operands[1] + "' is a second)";
     return false;

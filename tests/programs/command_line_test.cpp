@@ -139,6 +139,7 @@ TEST(ConOptions, WrongUsageIsExitTwoWithAMessageNamingTheProgram) {
       {{"-o", "r.txt"}, "need a DATAFILE"},
       {{"--results", "p"}, "need a DATAFILE"},
       {{"-q"}, "need a DATAFILE"},
+      {{"--results", "out/", "s.dat"}, "names a folder"},
   };
   Folder dir;
   for (const Case& c : cases) {
