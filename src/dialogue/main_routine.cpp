@@ -356,7 +356,7 @@ BatchEnd runBatchProgram(TextConsole& console, const Clock& clock, const BatchRu
       return BatchEnd::NotWritten;
     }
     if (!s.report.create(run.reportFile, !run.replaceReport)) {
-      why = std::strerror(errno);
+      why = s.report.error();
       return BatchEnd::NotWritten;
     }
   }

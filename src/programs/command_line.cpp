@@ -71,6 +71,7 @@ class BatchConsole : public TextConsole {
     return false;  // a batch run asks nothing
   }
   const std::vector<std::string>& errors() const { return errors_; }
+  const std::vector<std::string>& writeErrors() const { return writeErrors_; }
 
  private:
   static std::string_view trim(std::string_view s) {
@@ -82,7 +83,14 @@ class BatchConsole : public TextConsole {
   // the indented lines right after it continue it.
   void keepError(std::string_view line) {
     std::string_view t = trim(line);
-    if (t.substr(0, 3) == "***") t = trim(t.substr(3));
+    if (t.substr(0, 3) == "***") {
+      // A file that cannot be written: " *** ERROR: cannot write to file F: why ***".
+      t = trim(t.substr(3));
+      if (t.size() > 3 && t.substr(t.size() - 3) == "***") t = trim(t.substr(0, t.size() - 3));
+      if (writeErrors_.size() < kMaxErrors) writeErrors_.emplace_back(t);
+      inError_ = false;
+      return;
+    }
     const bool starts = t.substr(0, 5) == "ERROR" || t.substr(0, 5) == "Error";
     if (starts) {
       if (errors_.size() < kMaxErrors) errors_.emplace_back(t);
@@ -101,6 +109,7 @@ class BatchConsole : public TextConsole {
   bool quiet_;
   bool inError_ = false;
   std::vector<std::string> errors_;
+  std::vector<std::string> writeErrors_;
 };
 
 void complain(std::FILE* err, const std::string& what) {
@@ -185,6 +194,7 @@ int batch(const ConOptions& o, std::FILE* out, std::FILE* err, const Clock& cloc
   }
   if (end == BatchEnd::NotWritten) {
     complain(err, o.output + ": " + why);
+    for (const std::string& e : console.writeErrors()) complain(err, e);
     status = kExitUsage;
   }
   if (!tablesWritten) {

@@ -3,7 +3,6 @@
 #include "results/csv_tables.h"
 
 #include <array>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -386,8 +385,11 @@ CsvTableFiles::~CsvTableFiles() { close(); }
 bool CsvTableFiles::create(const std::string& prefix, bool replace) {
   namespace fs = std::filesystem;
   close();
+  files_.clear();
+  paths_.clear();
   failed_ = false;
   why_.clear();
+  complaint_.text.clear();
   const fs::path folder = fs::path(prefix).parent_path();
   std::error_code ec;
   if (!folder.empty() && !fs::exists(folder, ec)) {
@@ -397,21 +399,20 @@ bool CsvTableFiles::create(const std::string& prefix, bool replace) {
       return false;
     }
   }
-  const auto& tables = csvTables();
-  for (const CsvTable& table : tables) {
+  for (const CsvTable& table : csvTables()) {
     const std::string path = csvPath(prefix, table);
-    std::FILE* fp = std::fopen(path.c_str(), replace ? "wb" : "wbx");
-    if (fp == nullptr) {
-      why_ = path + ": " + std::strerror(errno);
+    auto file = std::make_unique<OutFile>(&complaint_, "table");
+    if (!file->create(path, !replace)) {
+      why_ = path + ": " + file->error();
       for (std::size_t i = 0; i < files_.size(); ++i) {
-        std::fclose(files_[i]);
+        files_[i]->close();
         fs::remove(paths_[i], ec);
       }
       files_.clear();
       paths_.clear();
       return false;
     }
-    files_.push_back(fp);
+    files_.push_back(std::move(file));
     paths_.push_back(path);
     CsvRow header;
     for (const std::string& c : table.columns) header.text(c);
@@ -421,11 +422,16 @@ bool CsvTableFiles::create(const std::string& prefix, bool replace) {
 }
 
 void CsvTableFiles::write(std::size_t table, const std::string& block) {
-  std::FILE* fp = files_[table];
-  if (std::fwrite(block.data(), 1, block.size(), fp) != block.size() || std::fflush(fp) != 0) {
-    if (!failed_) why_ = paths_[table] + ": " + std::strerror(errno);
+  OutFile& f = *files_[table];
+  f.writeRaw(block);
+  if (f.failed() && !failed_) {
     failed_ = true;
-    std::clearerr(fp);
+    why_ = complaint_.text.empty() ? paths_[table] + ": cannot be written" : complaint_.text;
+    // The message reads " *** ERROR: cannot write to file ...: reason ***".
+    const std::size_t from = why_.find("cannot write");
+    if (from != std::string::npos) why_ = why_.substr(from);
+    const std::size_t stars = why_.rfind(" ***");
+    if (stars != std::string::npos) why_.resize(stars);
   }
 }
 
@@ -441,12 +447,12 @@ void CsvTableFiles::datasetFinished(const DatasetResults& results) {
 
 bool CsvTableFiles::close() {
   for (std::size_t i = 0; i < files_.size(); ++i) {
-    if (std::fclose(files_[i]) != 0 && !failed_) {
-      why_ = paths_[i] + ": " + std::strerror(errno);
+    files_[i]->close();
+    if (files_[i]->failed() && !failed_) {
       failed_ = true;
+      why_ = paths_[i] + ": cannot be written";
     }
   }
-  files_.clear();
   return !failed_;
 }
 

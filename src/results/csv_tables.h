@@ -2,11 +2,12 @@
 // table is a file PREFIX-<name>.csv, written as the datasets are analysed.
 #pragma once
 
-#include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "console/out_file.h"
 #include "results/results.h"
 
 namespace quelbro {
@@ -63,8 +64,9 @@ const std::vector<CsvTable>& csvTables();
 std::string csvPath(const std::string& prefix, const CsvTable& table);
 
 // Writes the tables' files as datasets arrive: create() makes every file and
-// writes its header row; each dataset's rows are appended and flushed at once,
-// so a run that stops early leaves whole rows behind.
+// writes its header row; each dataset's rows are appended at once, so a run
+// that stops early leaves whole rows behind, and a write that fails cuts its
+// file back to the last whole row and stops that file.
 class CsvTableFiles : public RunObserver {
  public:
   CsvTableFiles() = default;
@@ -73,9 +75,9 @@ class CsvTableFiles : public RunObserver {
   CsvTableFiles& operator=(const CsvTableFiles&) = delete;
 
   // Creates the files (and the prefix's folder when missing). Without
-  // `replace` an existing file is an error and is left alone. False with the
-  // reason in why() when a file cannot be created; files already made are
-  // removed again.
+  // `replace` an existing name is an error and is left alone; with it only a
+  // regular file is replaced. False with the reason in why() when a file
+  // cannot be created; files already made are removed again.
   bool create(const std::string& prefix, bool replace);
   void datasetFinished(const DatasetResults& results) override;
   // Closes the files; false when any write failed (the reason in why()).
@@ -86,8 +88,17 @@ class CsvTableFiles : public RunObserver {
   const std::vector<std::string>& paths() const { return paths_; }
 
  private:
-  void write(std::size_t table, const std::string& line);
-  std::vector<std::FILE*> files_;
+  // Keeps the first message of a failed write.
+  class Complaint : public LineSink {
+   public:
+    void writeLine(std::string_view line) override {
+      if (text.empty()) text = line;
+    }
+    std::string text;
+  };
+  void write(std::size_t table, const std::string& block);
+  Complaint complaint_;
+  std::vector<std::unique_ptr<OutFile>> files_;
   std::vector<std::string> paths_;
   bool failed_ = false;
   std::string why_;

@@ -4,6 +4,7 @@
 #include "programs/command_line.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "console/clock.h"
+#include "console/std_descriptors.h"
 #include "results/csv_test_support.h"
 
 namespace fs = std::filesystem;
@@ -253,13 +255,34 @@ TEST(ConExitStatus, ForceReplacesExistingOutputs) {
   EXPECT_EQ(testing_csv::readStrict((dir.path / "old-anova.csv").string()).rows.size(), 8u);
 }
 
-TEST(ConExitStatus, AReportThatCannotBeWrittenIsExitTwo) {
-  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+TEST(ConExitStatus, AReportOrTableThatCannotBeWrittenIsExitTwo) {
   Folder dir;
   fs::copy_file(session("analysis-binary-two-treatments") / "binary2.dat", dir.path / "binary2.dat");
-  const Outcome r = run(dir.path, {"-q", "--force", "binary2.dat", "-o", "/dev/full"});
+  // Only regular files are replaced.
+  Outcome r = run(dir.path, {"-q", "--force", "binary2.dat", "-o", "/dev/null"});
   EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("/dev/full: the report file could not be written"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("/dev/null: not a regular file"), std::string::npos) << r.err;
+  r = run(dir.path, {"-q", "--force", "binary2.dat", "--results", "/dev/null/t"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("quelbro-con: /dev/null"), std::string::npos) << r.err;
+
+  // A file-size limit stops the report (about 11.7 kB) half way, and the
+  // pseudovalue table (about 1.5 kB) fits.
+  ignoreFileSizeSignal();
+  struct rlimit before {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  struct rlimit small = before;
+  small.rlim_cur = 4000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  r = run(dir.path, {"-q", "binary2.dat", "-o", "r.out", "--results", "t"});
+  setrlimit(RLIMIT_FSIZE, &before);
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("r.out: the report file could not be written"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("cannot write to file r.out"), std::string::npos) << r.err;
+  const std::string kept = slurp(dir.path / "r.out");
+  EXPECT_LE(kept.size(), 4000u);
+  EXPECT_EQ(kept.substr(kept.size() - 2), "\r\n");  // whole lines only
+  EXPECT_EQ(testing_csv::readStrict((dir.path / "t-anova.csv").string()).error, "");
 }
 
 // --------------------------------------------------- batch against dialogue
