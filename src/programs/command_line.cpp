@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string_view>
 
+#include "console/out_file.h"
 #include "console/text_console.h"
 #include "console/version.h"
 #include "dialogue/program.h"
@@ -72,6 +73,8 @@ class BatchConsole : public TextConsole {
   }
   const std::vector<std::string>& errors() const { return errors_; }
   const std::vector<std::string>& writeErrors() const { return writeErrors_; }
+  // Flushes the screen; false (with a message on `err`) when it could not be written.
+  bool finishScreen(std::FILE* err) { return screen_.finish(kConProgram, err); }
 
  private:
   static std::string_view trim(std::string_view s) {
@@ -168,6 +171,19 @@ int batch(const ConOptions& o, std::FILE* out, std::FILE* err, const Clock& cloc
       complain(err, path + ": the file exists (--force replaces it)");
       return kExitUsage;
     }
+    const std::string kind = nonRegularKind(path);
+    if (!kind.empty()) {
+      complain(err, path + ": is " + kind + ", not a file that can be replaced");
+      return kExitUsage;
+    }
+  }
+  // The report's folder must be there; the tables' folder is made.
+  if (!o.output.empty()) {
+    const fs::path folder = fs::path(o.output).parent_path();
+    if (!folder.empty() && !fs::is_directory(folder, ec)) {
+      complain(err, o.output + ": the folder " + folder.string() + " does not exist");
+      return kExitUsage;
+    }
   }
 
   CsvTableFiles tables;
@@ -183,7 +199,7 @@ int batch(const ConOptions& o, std::FILE* out, std::FILE* err, const Clock& cloc
   run.replaceReport = o.force;
   std::string why;
   const BatchEnd end = runBatchProgram(console, clock, run, o.resultsPrefix.empty() ? nullptr : &tables, why);
-  std::fflush(out);
+  const bool screenWritten = o.quiet || console.finishScreen(err);
   const bool tablesWritten = tables.close();
 
   int status = kExitDone;
@@ -201,6 +217,7 @@ int batch(const ConOptions& o, std::FILE* out, std::FILE* err, const Clock& cloc
     complain(err, tables.why());
     status = kExitUsage;
   }
+  if (!screenWritten) status = kExitUsage;  // finishScreen said why
   return status;
 }
 

@@ -213,9 +213,9 @@ TEST(ConExitStatus, EachEndHasItsStatusAndMessage) {
        "the output cannot be the data file"},
       {"table exists", {"-q", "binary2.dat", "--results", "old"}, 2, "old-anova.csv: the file exists"},
       {"report folder missing",
-       {"-q", "binary2.dat", "-o", "no/such/dir/r.out"},
+       {"-q", "binary2.dat", "-o", "no/such/dir/r.out", "--results", "t"},
        2,
-       "No such file or directory"},
+       "r.out: the folder no/such/dir does not exist"},
       {"same file twice", {"-q", "binary2.dat", "-o", "t-fits.csv", "--results", "t"}, 2, "named twice"},
   };
   for (const Case& c : cases) {
@@ -236,6 +236,9 @@ TEST(ConExitStatus, EachEndHasItsStatusAndMessage) {
     } else {
       EXPECT_NE(r.err.find("quelbro-con: "), std::string::npos) << r.err;
       EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+    if (c.status != 0) {
+      EXPECT_FALSE(fs::exists(dir.path / "t-fits.csv")) << "tables made although the run could not start";
     }
     // Nothing that existed was touched.
     EXPECT_EQ(slurp(dir.path / "old.out"), "keep");
@@ -261,10 +264,25 @@ TEST(ConExitStatus, AReportOrTableThatCannotBeWrittenIsExitTwo) {
   // Only regular files are replaced.
   Outcome r = run(dir.path, {"-q", "--force", "binary2.dat", "-o", "/dev/null"});
   EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("/dev/null: not a regular file"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("/dev/null: is a device, not a file that can be replaced"), std::string::npos)
+      << r.err;
   r = run(dir.path, {"-q", "--force", "binary2.dat", "--results", "/dev/null/t"});
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("quelbro-con: /dev/null"), std::string::npos) << r.err;
+
+  // A screen that cannot be written (not quiet).
+  if (std::FILE* full = std::fopen("/dev/full", "w")) {
+    std::FILE* err = std::tmpfile();
+    FixedClock clock(2026, 12, 8, 10, 30, 0);
+    const fs::path home = fs::current_path();
+    fs::current_path(dir.path);
+    const int status = runConCommandLine({"binary2.dat"}, stdin, full, err, clock);
+    fs::current_path(home);
+    EXPECT_EQ(status, 2);
+    EXPECT_NE(readAll(err).find("quelbro-con: cannot write to standard output"), std::string::npos);
+    std::fclose(err);
+    std::fclose(full);
+  }
 
   // A file-size limit stops the report (about 11.7 kB) half way, and the
   // pseudovalue table (about 1.5 kB) fits.
