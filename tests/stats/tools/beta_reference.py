@@ -70,3 +70,34 @@ if __name__ == "__main__":
     for f, d1, d2, lam in [(4.9646027437307, 1, 10, 5.0), (2.5, 3, 20, 10.0), (1.0, 4, 7.5, 0.5),
                            (7.0, 1, 4.3, 12.0), (90.0, 2, 30, 200.0), (6.0, 1, 2.5, 1.0)]:
         print(f"ncf_upper({f}, {d1}, {d2}, {lam}) = {ncf_upper(f, d1, d2, lam):.15g}")
+
+
+def power(readers, cases, d, s2tr, s2tc, s2e):
+    """Power of a planned two-treatment study (the sizing formulas)."""
+    all_ = s2e + cases * s2tr + readers * s2tc
+    within = s2e + cases * s2tr
+    lam = readers * cases * d * d / 2 / all_
+    ddf = all_ * all_ / (within * within / (readers - 1))
+    crit = f_quantile(0.95, 1, ddf)
+    return ddf, lam, ncf_upper(crit, 1, ddf, lam)
+
+
+def hand_study():
+    # t = 2, r = 3, c = 10; MS(T) .02, MS(TR) .004, MS(TC) .003, MS(TRC) .001;
+    # means .80, .75 (tests/results/extended_analysis_test.cpp).
+    print("random p", f_upper(0.02 / 0.006, 1, 4.5), "t", t_quantile(0.975, 4.5))
+    print("fixed readers p", f_upper(0.02 / 0.003, 1, 9), "t", t_quantile(0.975, 9))
+    print("fixed cases p", f_upper(5.0, 1, 2), "t", t_quantile(0.975, 2))
+    print("power r3 c50", power(3, 50, 0.05, 0.0003, 0.002 / 3, 0.001))
+    print("power r10 c400", power(10, 400, 0.05, 0.0003, 0.002 / 3, 0.001))
+    # MS(TC) .0005 < MS(TRC): E = MS(TR), ddf = 2
+    print("clamped p", f_upper(0.02 / 0.004, 1, 2))
+    # t = 5, r = 2, c = 20: MS(T) .01, MS(TR) .002, MS(TC) .0015, MS(TRC) .001
+    e = 0.002 + 0.0005
+    ddf = e * e / (0.002 ** 2 / 4)
+    print("t5 ddf", ddf, "p", f_upper(0.01 / e, 4, ddf), "t", t_quantile(0.975, ddf))
+    print("t5 power r4 c100", power(4, 100, 0.03, 0.001 / 20, 0.0005 / 2, 0.001))
+
+
+if __name__ == "__main__":
+    hand_study()
