@@ -267,9 +267,13 @@ DatasetEnd dataset(Session& s, Study& st) {
   }
   if (st.NRDR >= 1) {
     s.datasetsFinished += 1;
-    if (s.observer != nullptr)
-      s.observer->datasetFinished(
-          collectResults(st, s.datasetsFinished, s.fromFile() ? s.inPath : std::string(), analysis.get()));
+    if (s.observer != nullptr) {
+      const DatasetResults records =
+          collectResults(st, s.datasetsFinished, s.fromFile() ? s.inPath : std::string(), analysis.get());
+      const Destinations out = s.destinations();
+      for (const std::string& line : s.observer->linesAfterReport(records)) out.toBoth(line);
+      s.observer->datasetFinished(records);
+    }
   }
   st.NRDR = st.NCASE = st.NRDMAX = 0;
   st.expectNeg = st.expectPos = 0;

@@ -198,6 +198,10 @@ struct DatasetResults {
 class RunObserver {
  public:
   virtual ~RunObserver() = default;
+  // Lines that follow the dataset's report on the screen and in the report
+  // file, asked for just before datasetFinished; none unless an observer
+  // adds a section of its own.
+  virtual std::vector<std::string> linesAfterReport(const DatasetResults&) { return {}; }
   virtual void datasetFinished(const DatasetResults& results) = 0;
 };
 

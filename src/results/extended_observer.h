@@ -1,0 +1,54 @@
+// The extended results of a run: the section after each dataset's report and
+// the PREFIX-tests.csv and PREFIX-sizing.csv tables, as an observer of the run
+// that hands every dataset on to the next observer.
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "results/extended_report.h"
+#include "results/results.h"
+
+namespace quelbro {
+
+struct ExtendedOptions {
+  bool section = false;          // --extended: the section after each report
+  std::optional<double> effect;  // --effect D: a sizing for that difference too
+};
+
+class ExtendedObserver : public RunObserver {
+ public:
+  ExtendedObserver(ExtendedOptions options, RunObserver* next) : options_(options), next_(next) {}
+  ~ExtendedObserver() override;
+  ExtendedObserver(const ExtendedObserver&) = delete;
+  ExtendedObserver& operator=(const ExtendedObserver&) = delete;
+
+  // Creates PREFIX-tests.csv and PREFIX-sizing.csv with their header rows
+  // (an existing file is an error unless `replace`); false with the reason in
+  // why() when a file cannot be created, and neither file is left behind.
+  bool createTables(const std::string& prefix, bool replace);
+  std::vector<std::string> linesAfterReport(const DatasetResults& results) override;
+  void datasetFinished(const DatasetResults& results) override;
+  // Closes the tables; false when any write failed (the reason in why()).
+  bool close();
+
+  const std::string& why() const { return why_; }
+  const std::vector<std::string>& paths() const { return paths_; }
+
+ private:
+  const ExtendedResults& resultsOf(const DatasetResults& d);
+  void write(std::size_t table, const std::vector<std::string>& rows);
+
+  ExtendedOptions options_;
+  RunObserver* next_;
+  int cachedDataset_ = -1;  // the dataset whose extended results are cached
+  ExtendedResults cached_;
+  std::vector<std::FILE*> files_;
+  std::vector<std::string> paths_;
+  bool failed_ = false;
+  std::string why_;
+};
+
+}  // namespace quelbro
