@@ -186,6 +186,22 @@ std::vector<std::string> extendedSection(const ExtendedResults& x) {
   return out;
 }
 
+std::vector<std::string> extendedText(const std::vector<DatasetResults>& datasets,
+                                      std::optional<double> effect) {
+  std::vector<std::string> out;
+  for (const DatasetResults& d : datasets) {
+    if (!out.empty()) out.emplace_back();
+    out.push_back(Line().t(" DATASET").t(I(d.dataset, 3)).t(": ").t(d.description));
+    const std::vector<std::string> section = extendedSection(extendedResults(d, effect));
+    if (section.empty()) {
+      out.push_back(" NO ANALYSIS OF VARIANCE: IT NEEDS AT LEAST 2 READERS AND 2 TREATMENTS.");
+    } else {
+      out.insert(out.end(), section.begin(), section.end());
+    }
+  }
+  return out;
+}
+
 const std::vector<std::string> kTestsColumns = {"dataset",    "analysis", "f",           "ndf",
                                                 "ddf",        "p",        "treatment_i", "treatment_j",
                                                 "difference", "lower",    "upper"};

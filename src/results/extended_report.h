@@ -23,6 +23,11 @@ ExtendedResults extendedResults(const DatasetResults& d, std::optional<double> e
 // the dataset had no analysis of variance.
 std::vector<std::string> extendedSection(const ExtendedResults& x);
 
+// The window's text for the datasets analysed so far: each dataset's number
+// and description, then its section (or a line saying it had no analysis).
+std::vector<std::string> extendedText(const std::vector<DatasetResults>& datasets,
+                                      std::optional<double> effect);
+
 // The CSV tables: the header row's columns, then one row per analysis and pair
 // of treatments, and one row per planned study. An undefined figure is an
 // empty field.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -144,6 +145,22 @@ TEST(ExtendedReport, UndefinedDdfIsAnEmptyFieldAndAWord) {
       word = true;
   }
   EXPECT_TRUE(word);
+}
+
+TEST(ExtendedReport, WindowTextNamesEachDataset) {
+  DatasetResults first = handDataset(), second = handDataset();
+  first.dataset = 1;
+  first.description = "Pilot";
+  second.analysis.reset();
+  second.description = "One reader";
+  const std::vector<std::string> text = extendedText({first, second}, std::nullopt);
+  ASSERT_FALSE(text.empty());
+  EXPECT_EQ(text[0], " DATASET  1: Pilot");
+  const std::vector<std::string> section = extendedSection(extendedResults(first, std::nullopt));
+  EXPECT_TRUE(std::equal(section.begin(), section.end(), text.begin() + 1));
+  EXPECT_EQ(text[section.size() + 2], " DATASET  2: One reader");
+  EXPECT_EQ(text.back(), " NO ANALYSIS OF VARIANCE: IT NEEDS AT LEAST 2 READERS AND 2 TREATMENTS.");
+  EXPECT_TRUE(extendedText({}, std::nullopt).empty());
 }
 
 }  // namespace
