@@ -3,6 +3,8 @@
 #include "programs/command_line.h"
 
 #include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string_view>
@@ -12,6 +14,7 @@
 #include "console/version.h"
 #include "dialogue/program.h"
 #include "results/csv_tables.h"
+#include "results/extended_observer.h"
 
 namespace quelbro {
 
@@ -29,9 +32,20 @@ struct LongOption {
 
 // Every option; --help lists the same ones.
 constexpr LongOption kOptions[] = {
-    {"help", 0, Takes::Nothing},  {"version", 0, Takes::Nothing}, {"output", 'o', Takes::Value},
-    {"results", 0, Takes::Value}, {"quiet", 'q', Takes::Nothing}, {"force", 0, Takes::Nothing},
+    {"help", 0, Takes::Nothing},     {"version", 0, Takes::Nothing}, {"output", 'o', Takes::Value},
+    {"results", 0, Takes::Value},    {"quiet", 'q', Takes::Nothing}, {"force", 0, Takes::Nothing},
+    {"extended", 0, Takes::Nothing}, {"effect", 0, Takes::Value},
 };
+
+// --effect D: a difference of two mean areas, so within [-1, 1]; 0 is no
+// difference to plan for. The whole argument must be the number.
+bool parseEffect(const std::string& value, double& d) {
+  const char* begin = value.c_str();
+  char* end = nullptr;
+  errno = 0;
+  d = std::strtod(begin, &end);
+  return end != begin && *end == '\0' && errno == 0 && std::isfinite(d) && d != 0.0 && std::fabs(d) <= 1.0;
+}
 
 void apply(ConOptions& o, std::string_view name, const std::string& value) {
   if (name == "help") o.help = true;
@@ -40,6 +54,7 @@ void apply(ConOptions& o, std::string_view name, const std::string& value) {
   if (name == "results") o.resultsPrefix = value;
   if (name == "quiet") o.quiet = true;
   if (name == "force") o.force = true;
+  if (name == "extended") o.extended = true;
 }
 
 const LongOption* findLong(std::string_view name) {
@@ -154,8 +169,10 @@ int batch(const ConOptions& o, std::FILE* out, std::FILE* err, const Clock& cloc
   // replaced without --force.
   std::vector<std::string> targets;
   if (!o.output.empty()) targets.push_back(o.output);
-  if (!o.resultsPrefix.empty())
+  if (!o.resultsPrefix.empty()) {
     for (const CsvTable& t : csvTables()) targets.push_back(csvPath(o.resultsPrefix, t));
+    for (const std::string& t : extendedTablePaths(o.resultsPrefix)) targets.push_back(t);
+  }
   for (std::size_t i = 0; i < targets.size(); ++i) {
     const std::string& path = targets[i];
     if (sameFile(path, o.dataFile)) {
@@ -191,6 +208,18 @@ int batch(const ConOptions& o, std::FILE* out, std::FILE* err, const Clock& cloc
     complain(err, tables.why());
     return kExitUsage;
   }
+  // The extended section and tables see every dataset first and hand it on.
+  ExtendedObserver extended(ExtendedOptions{o.extended, o.effect},
+                            o.resultsPrefix.empty() ? nullptr : &tables);
+  if (!o.resultsPrefix.empty() && !extended.createTables(o.resultsPrefix, o.force)) {
+    complain(err, extended.why());
+    tables.close();
+    std::error_code removed;
+    for (const std::string& p : tables.paths()) fs::remove(p, removed);
+    return kExitUsage;
+  }
+  RunObserver* observer = nullptr;
+  if (o.extended || !o.resultsPrefix.empty()) observer = &extended;
 
   BatchConsole console(out, o.quiet);
   BatchRun run;
@@ -198,9 +227,10 @@ int batch(const ConOptions& o, std::FILE* out, std::FILE* err, const Clock& cloc
   run.reportFile = o.output;
   run.replaceReport = o.force;
   std::string why;
-  const BatchEnd end = runBatchProgram(console, clock, run, o.resultsPrefix.empty() ? nullptr : &tables, why);
+  const BatchEnd end = runBatchProgram(console, clock, run, observer, why);
   const bool screenWritten = o.quiet || console.finishScreen(err);
   const bool tablesWritten = tables.close();
+  const bool extendedWritten = extended.close();
 
   int status = kExitDone;
   if (end == BatchEnd::NotAnalysed) {
@@ -215,6 +245,10 @@ int batch(const ConOptions& o, std::FILE* out, std::FILE* err, const Clock& cloc
   }
   if (!tablesWritten) {
     complain(err, tables.why());
+    status = kExitUsage;
+  }
+  if (!extendedWritten) {
+    complain(err, extended.why());
     status = kExitUsage;
   }
   if (!screenWritten) status = kExitUsage;  // finishScreen said why
@@ -263,6 +297,17 @@ bool parseConOptions(const std::vector<std::string>& args, ConOptions& o, std::s
         error = "option '--" + name + "' doesn't allow an argument";
         return false;
       }
+      if (opt->name == "effect") {
+        double d = 0.0;
+        if (!parseEffect(value, d)) {
+          error =
+              "option '--effect' needs a difference of mean areas, a number from -1 to 1 other than 0 (not "
+              "'" +
+              value + "')";
+          return false;
+        }
+        o.effect = d;
+      }
       apply(o, opt->name, value);
       continue;
     }
@@ -309,8 +354,12 @@ bool parseConOptions(const std::vector<std::string>& args, ConOptions& o, std::s
       error = "the DATAFILE name is empty";
       return false;
     }
-  } else if (!o.output.empty() || !o.resultsPrefix.empty() || o.quiet || o.force) {
-    error = "options -o, --results, -q and --force need a DATAFILE";
+  } else if (!o.output.empty() || !o.resultsPrefix.empty() || o.quiet || o.force || o.extended || o.effect) {
+    error = "options -o, --results, --extended, --effect, -q and --force need a DATAFILE";
+    return false;
+  }
+  if (o.effect && !o.extended && o.resultsPrefix.empty()) {
+    error = "option '--effect' needs --extended or --results";
     return false;
   }
   return true;
@@ -330,7 +379,12 @@ std::string conUsage() {
          "                          data file; an existing FILE only with --force)\n"
          "      --results PREFIX  write the CSV tables PREFIX-fits.csv,\n"
          "                          PREFIX-pseudovalues.csv, PREFIX-anova.csv and\n"
-         "                          PREFIX-treatments.csv\n"
+         "                          PREFIX-treatments.csv, and the extended tables\n"
+         "                          PREFIX-tests.csv and PREFIX-sizing.csv\n"
+         "      --extended        after the report of each dataset, add the newer\n"
+         "                          treatment tests and the sizing of a future study\n"
+         "      --effect D        size a future study for the difference D of mean\n"
+         "                          areas too (with --extended or --results)\n"
          "      --force           replace existing output files\n"
          "  -q, --quiet           write nothing on standard output; errors still go\n"
          "                          to standard error\n"

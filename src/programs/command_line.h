@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,9 +23,11 @@ struct ConOptions {
   bool version = false;
   bool quiet = false;
   bool force = false;
-  std::string dataFile;       // empty: the interactive dialogue
-  std::string output;         // -o, --output
-  std::string resultsPrefix;  // --results
+  std::string dataFile;          // empty: the interactive dialogue
+  std::string output;            // -o, --output
+  std::string resultsPrefix;     // --results
+  bool extended = false;         // --extended: the extended section after each report
+  std::optional<double> effect;  // --effect D: a sizing for that difference of mean areas
 };
 
 // Parses the arguments (without the program name). False with a message

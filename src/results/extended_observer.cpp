@@ -8,6 +8,10 @@
 
 namespace quelbro {
 
+std::vector<std::string> extendedTablePaths(const std::string& prefix) {
+  return {prefix + "-tests.csv", prefix + "-sizing.csv"};
+}
+
 ExtendedObserver::~ExtendedObserver() { close(); }
 
 const ExtendedResults& ExtendedObserver::resultsOf(const DatasetResults& d) {

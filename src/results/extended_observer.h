@@ -18,6 +18,9 @@ struct ExtendedOptions {
   std::optional<double> effect;  // --effect D: a sizing for that difference too
 };
 
+// PREFIX-tests.csv and PREFIX-sizing.csv, in that order.
+std::vector<std::string> extendedTablePaths(const std::string& prefix);
+
 class ExtendedObserver : public RunObserver {
  public:
   ExtendedObserver(ExtendedOptions options, RunObserver* next) : options_(options), next_(next) {}

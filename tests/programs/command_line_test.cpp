@@ -142,6 +142,11 @@ TEST(ConOptions, WrongUsageIsExitTwoWithAMessageNamingTheProgram) {
       {{"--results", "p"}, "need a DATAFILE"},
       {{"-q"}, "need a DATAFILE"},
       {{"--results", "out/", "s.dat"}, "names a folder"},
+      {{"--extended"}, "need a DATAFILE"},
+      {{"s.dat", "--effect", "2"}, "needs a difference of mean areas"},
+      {{"s.dat", "--effect=0", "--extended"}, "needs a difference of mean areas"},
+      {{"s.dat", "--effect", "0.05x", "--extended"}, "needs a difference of mean areas"},
+      {{"s.dat", "--effect", "0.1"}, "needs --extended or --results"},
   };
   Folder dir;
   for (const Case& c : cases) {
@@ -344,6 +349,50 @@ TEST_P(BinarySession, BatchShowsTheDialoguesScreenWithoutQuestionsAndWritesItsRe
   want.resize(want.size() - 5);
   EXPECT_EQ(splitLines(r.out), want);
   EXPECT_EQ(slurp(work.path / report), slurp(dir / ("expected-" + report)));
+}
+
+// --extended adds its section after each dataset's report, on the screen and
+// in the report file, and nothing else; the section agrees with the tables.
+TEST_P(BinarySession, ExtendedAddsItsSectionAfterTheReportAndNothingElse) {
+  const fs::path dir = session("analysis-binary-" + GetParam());
+  const std::vector<std::string> answers = splitLines(slurp(dir / "answers.txt"));
+  const std::string data = answers[1], report = answers[3];
+  Folder work;
+  fs::copy_file(dir / data, work.path / data);
+  const Outcome plain = run(work.path, {data, "-o", "plain.out"});
+  const Outcome r =
+      run(work.path, {data, "-o", report, "--extended", "--effect", "-0.08", "--results", "x/s"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  const std::string head = " " + std::string(31, ' ') + "EXTENDED RESULTS";
+  const std::size_t at = r.out.find(head + "\n");
+  ASSERT_NE(at, std::string::npos);
+  // The screen: the plain screen with the section (two empty lines, the
+  // title, ...) before its closing empty lines.
+  const std::size_t start = r.out.rfind("\n\n\n", at) + 1;
+  const std::size_t end = r.out.find("\n\n", r.out.find("80% POWER", r.out.rfind("(CHOSEN)"))) + 2;
+  EXPECT_EQ(r.out.substr(0, start) + r.out.substr(end), plain.out);
+  const std::string section = r.out.substr(start, end - start);
+  EXPECT_NE(section.find("EFFECT -0.0800 (CHOSEN)"), std::string::npos);
+  // The report file: the plain report, then the same section.
+  std::string file = slurp(work.path / report), sectionCrLf;
+  for (const std::string& l : splitLines(section)) sectionCrLf += l + "\r\n";
+  const std::string plainFile = slurp(work.path / "plain.out");
+  EXPECT_EQ(file, plainFile + sectionCrLf);
+  // The tests table's p of the random analysis is the text's, rounded.
+  const std::string tests = slurp(work.path / "x/s-tests.csv");
+  const std::size_t row = tests.find("\n1,random,");
+  ASSERT_NE(row, std::string::npos);
+  std::vector<std::string> f;
+  std::istringstream fields(tests.substr(row + 1, tests.find('\r', row + 1) - row - 1));
+  for (std::string x; std::getline(fields, x, ',');) f.push_back(x);
+  ASSERT_GE(f.size(), 6u);
+  if (!f[5].empty()) {
+    char p[32];
+    std::snprintf(p, sizeof p, "%11.4f", std::strtod(f[5].c_str(), nullptr));
+    EXPECT_NE(section.find(std::string(" READERS AND CASES RANDOM")), std::string::npos);
+    EXPECT_NE(section.find(p), std::string::npos) << p;
+  }
+  EXPECT_NE(slurp(work.path / "x/s-sizing.csv").find(",-0.08,10,400,"), std::string::npos);
 }
 
 // Without a DATAFILE the program is the dialogue, byte for byte.
