@@ -2,8 +2,6 @@
 // sizing tables written and flushed dataset by dataset.
 #include "results/extended_observer.h"
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 
 namespace quelbro {
@@ -25,8 +23,11 @@ const ExtendedResults& ExtendedObserver::resultsOf(const DatasetResults& d) {
 bool ExtendedObserver::createTables(const std::string& prefix, bool replace) {
   namespace fs = std::filesystem;
   close();
+  files_.clear();
+  paths_.clear();
   failed_ = false;
   why_.clear();
+  complaint_.text.clear();
   std::error_code ec;
   const fs::path folder = fs::path(prefix).parent_path();
   if (!folder.empty() && !fs::exists(folder, ec)) {
@@ -36,25 +37,25 @@ bool ExtendedObserver::createTables(const std::string& prefix, bool replace) {
       return false;
     }
   }
-  const std::pair<const char*, const std::vector<std::string>*> tables[] = {{"-tests.csv", &kTestsColumns},
-                                                                            {"-sizing.csv", &kSizingColumns}};
-  for (const auto& [ending, columns] : tables) {
-    const std::string path = prefix + ending;
-    std::FILE* fp = std::fopen(path.c_str(), replace ? "wb" : "wbx");
-    if (fp == nullptr) {
-      why_ = path + ": " + std::strerror(errno);
+  const std::vector<std::string> names = extendedTablePaths(prefix);
+  const std::vector<std::string>* columnsOf[] = {&kTestsColumns, &kSizingColumns};
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    const std::string& path = names[k];
+    auto file = std::make_unique<OutFile>(&complaint_, "table");
+    if (!file->create(path, !replace)) {
+      why_ = path + ": " + file->error();
       for (std::size_t i = 0; i < files_.size(); ++i) {
-        std::fclose(files_[i]);
+        files_[i]->close();
         fs::remove(paths_[i], ec);
       }
       files_.clear();
       paths_.clear();
       return false;
     }
-    files_.push_back(fp);
+    files_.push_back(std::move(file));
     paths_.push_back(path);
     std::string header;
-    for (const std::string& c : *columns) header += (header.empty() ? "" : ",") + c;
+    for (const std::string& c : *columnsOf[k]) header += (header.empty() ? "" : ",") + c;
     write(files_.size() - 1, {header});
   }
   return !failed_;
@@ -63,11 +64,16 @@ bool ExtendedObserver::createTables(const std::string& prefix, bool replace) {
 void ExtendedObserver::write(std::size_t table, const std::vector<std::string>& rows) {
   std::string block;
   for (const std::string& row : rows) block += row + "\r\n";
-  std::FILE* fp = files_[table];
-  if (std::fwrite(block.data(), 1, block.size(), fp) != block.size() || std::fflush(fp) != 0) {
-    if (!failed_) why_ = paths_[table] + ": " + std::strerror(errno);
+  OutFile& f = *files_[table];
+  f.writeRaw(block);
+  if (f.failed() && !failed_) {
     failed_ = true;
-    std::clearerr(fp);
+    why_ = complaint_.text.empty() ? paths_[table] + ": cannot be written" : complaint_.text;
+    // The message reads " *** ERROR: cannot write to file ...: reason ***".
+    const std::size_t from = why_.find("cannot write");
+    if (from != std::string::npos) why_ = why_.substr(from);
+    const std::size_t stars = why_.rfind(" ***");
+    if (stars != std::string::npos) why_.resize(stars);
   }
 }
 
@@ -92,12 +98,12 @@ void ExtendedObserver::datasetFinished(const DatasetResults& results) {
 
 bool ExtendedObserver::close() {
   for (std::size_t i = 0; i < files_.size(); ++i) {
-    if (std::fclose(files_[i]) != 0 && !failed_) {
-      why_ = paths_[i] + ": " + std::strerror(errno);
+    files_[i]->close();
+    if (files_[i]->failed() && !failed_) {
       failed_ = true;
+      why_ = paths_[i] + ": cannot be written";
     }
   }
-  files_.clear();
   return !failed_;
 }
 

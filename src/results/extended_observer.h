@@ -3,11 +3,12 @@
 // that hands every dataset on to the next observer.
 #pragma once
 
-#include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "console/out_file.h"
 #include "results/extended_report.h"
 #include "results/results.h"
 
@@ -29,8 +30,10 @@ class ExtendedObserver : public RunObserver {
   ExtendedObserver& operator=(const ExtendedObserver&) = delete;
 
   // Creates PREFIX-tests.csv and PREFIX-sizing.csv with their header rows
-  // (an existing file is an error unless `replace`); false with the reason in
-  // why() when a file cannot be created, and neither file is left behind.
+  // (an existing name is an error unless `replace`, and only a regular file
+  // is replaced), through the report's own file writer: a failed write cuts
+  // the file back to whole rows. False with the reason in why() when a file
+  // cannot be created, and neither file is left behind.
   bool createTables(const std::string& prefix, bool replace);
   std::vector<std::string> linesAfterReport(const DatasetResults& results) override;
   void datasetFinished(const DatasetResults& results) override;
@@ -48,7 +51,16 @@ class ExtendedObserver : public RunObserver {
   RunObserver* next_;
   int cachedDataset_ = -1;  // the dataset whose extended results are cached
   ExtendedResults cached_;
-  std::vector<std::FILE*> files_;
+  // Keeps the first message of a failed write.
+  class Complaint : public LineSink {
+   public:
+    void writeLine(std::string_view line) override {
+      if (text.empty()) text = line;
+    }
+    std::string text;
+  };
+  Complaint complaint_;
+  std::vector<std::unique_ptr<OutFile>> files_;
   std::vector<std::string> paths_;
   bool failed_ = false;
   std::string why_;
