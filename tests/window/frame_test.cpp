@@ -34,6 +34,7 @@ TEST(WindowFrame, MenusCarryTheirIdentifiersAndAccelerators) {
       {0, 500, "&Save", "", true},
       {0, 501, "Save As...", "", true},
       {0, 505, "Export Results...", "", false},  // until a dataset has been analysed
+      {0, 506, "Extended Results", "", false},   // the same
       {0, 510, "Print...", "", true},
       {0, 520, "&About...", "", true},
       {0, 530, "E&xit", "", true},

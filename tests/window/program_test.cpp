@@ -6,12 +6,15 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMdiSubWindow>
+#include <QPlainTextEdit>
 #include <algorithm>
 #include <cstdio>
 
 #include "console/clock.h"
 #include "console/window/qt_file_chooser.h"
 #include "results/csv_tables.h"
+#include "results/extended_report.h"
 #include "window_fixture.h"
 
 namespace quelbro::testing {
@@ -223,6 +226,42 @@ TEST(WindowExport, ExportResultsWritesTheBatchRunsTablesForTheDatasetsAnalysed) 
   EXPECT_FALSE(r.s.frame.exportResults());
   ASSERT_EQ(r.s.dialogs.warnings.size(), 1u);
   EXPECT_TRUE(r.s.dialogs.warnings[0].startsWith(QStringLiteral("Cannot write the tables: ")));
+}
+
+TEST(WindowExtended, ExtendedResultsShowsTheSectionsOfTheDatasetsAnalysed) {
+  const QString study = QDir(QCoreApplication::applicationDirPath())
+                            .absoluteFilePath(QStringLiteral("../../examples/study.dat"));
+  if (!QFileInfo::exists(study)) GTEST_SKIP() << "no example study at " << study.toStdString();
+  ProgramRun r({"y", "n", "q"});
+  r.observe = true;
+  r.chooser.results = {study.toStdString()};
+  EXPECT_FALSE(r.s.frame.action(kMenuExtendedResults)->isEnabled());  // nothing analysed yet
+  ASSERT_TRUE(r.run());
+  ASSERT_EQ(r.s.frame.analysedDatasets().size(), 1u);
+  ASSERT_TRUE(r.s.frame.action(kMenuExtendedResults)->isEnabled());
+  r.s.frame.action(kMenuExtendedResults)->trigger();
+  QMdiSubWindow* child = nullptr;
+  for (QMdiSubWindow* w : r.s.frame.findChildren<QMdiSubWindow*>())
+    if (w->windowTitle() == QStringLiteral("Extended Results")) child = w;
+  ASSERT_NE(child, nullptr);
+  auto* view = qobject_cast<QPlainTextEdit*>(child->widget());
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(view->isReadOnly());
+  QString want;
+  for (const std::string& l : extendedText(r.s.frame.analysedDatasets(), std::nullopt))
+    want += QString::fromStdString(l) + QLatin1Char('\n');
+  auto trimmed = [](QString t) {
+    while (t.endsWith(QLatin1Char('\n'))) t.chop(1);
+    return t.toStdString();
+  };
+  EXPECT_EQ(trimmed(view->toPlainText()), trimmed(want));
+  EXPECT_TRUE(want.contains(QStringLiteral("EXTENDED RESULTS")));
+  // Asked again: the same child, not a second one.
+  r.s.frame.action(kMenuExtendedResults)->trigger();
+  int count = 0;
+  for (QMdiSubWindow* w : r.s.frame.findChildren<QMdiSubWindow*>())
+    if (w->windowTitle() == QStringLiteral("Extended Results")) ++count;
+  EXPECT_EQ(count, 1);
 }
 
 TEST(WindowExport, ThePrefixDropsTheExtensionAndATablesEnding) {

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTimer>
@@ -26,6 +28,7 @@
 #include "console/window/project_icon.h"
 #include "console/window/system_info.h"
 #include "results/csv_tables.h"
+#include "results/extended_report.h"
 
 namespace quelbro {
 
@@ -75,6 +78,9 @@ MainFrame::MainFrame(ShellDialogs& dialogs, const QString& title, QWidget* paren
   QAction* exportItem = addItem(file, QStringLiteral("Export Results..."), kMenuExportResults);
   exportItem->setEnabled(false);  // until a dataset has been analysed
   connect(exportItem, &QAction::triggered, this, &MainFrame::exportResults);
+  QAction* extendedItem = addItem(file, QStringLiteral("Extended Results"), kMenuExtendedResults);
+  extendedItem->setEnabled(false);  // until a dataset has been analysed
+  connect(extendedItem, &QAction::triggered, this, &MainFrame::showExtendedResults);
   connect(addItem(file, QStringLiteral("Print..."), kMenuPrint), &QAction::triggered, this,
           &MainFrame::print);
   connect(addItem(file, QStringLiteral("&About..."), kMenuAbout), &QAction::triggered, this,
@@ -227,6 +233,32 @@ bool MainFrame::writeTo(const QString& path) {
 void MainFrame::datasetFinished(const DatasetResults& results) {
   analysed_.push_back(results);
   action(kMenuExportResults)->setEnabled(true);
+  action(kMenuExtendedResults)->setEnabled(true);
+  if (extendedSub_ != nullptr) showExtendedResults();
+}
+
+void MainFrame::showExtendedResults() {
+  if (analysed_.empty()) return;
+  QString text;
+  for (const std::string& line : extendedText(analysed_, std::nullopt)) {
+    text += QString::fromStdString(line);
+    text += QLatin1Char('\n');
+  }
+  if (extendedSub_ == nullptr) {
+    auto* view = new QPlainTextEdit;
+    view->setReadOnly(true);
+    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    extendedSub_ = mdi_->addSubWindow(view);
+    extendedSub_->setAttribute(Qt::WA_DeleteOnClose);
+    extendedSub_->setWindowTitle(QStringLiteral("Extended Results"));
+    extendedSub_->resize(640, 400);
+    connect(extendedSub_, &QObject::destroyed, this, [this] { extendedSub_ = nullptr; });
+  }
+  auto* view = static_cast<QPlainTextEdit*>(extendedSub_->widget());
+  view->setPlainText(text);
+  extendedSub_->show();
+  mdi_->setActiveSubWindow(extendedSub_);
 }
 
 bool MainFrame::exportResults() {

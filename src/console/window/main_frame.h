@@ -28,6 +28,7 @@ enum MenuId : int {
   kMenuSave = 500,
   kMenuSaveAs = 501,
   kMenuExportResults = 505,
+  kMenuExtendedResults = 506,
   kMenuPrint = 510,
   kMenuAbout = 520,
   kMenuExit = 530,
@@ -91,6 +92,8 @@ class MainFrame : public QMainWindow, public RunObserver {
   // Writes the CSV tables of the datasets analysed so far, under a prefix
   // chosen in the save dialog.
   bool exportResults();
+  // Opens (or brings forward, brought up to date) the Extended Results child.
+  void showExtendedResults();
   void print();
   void about();
   void exitProgram() { close(); }
@@ -130,6 +133,7 @@ class MainFrame : public QMainWindow, public RunObserver {
   bool running_ = false;
   bool closed_ = false;
   std::vector<DatasetResults> analysed_;
+  QMdiSubWindow* extendedSub_ = nullptr;
 };
 
 // Name filters of the window's save dialog, in order, and its default extension.
