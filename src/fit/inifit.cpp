@@ -6,8 +6,8 @@
 #include <array>
 #include <cmath>
 
-#include "stats/distributions.h"
 #include "fit/moslop.h"
+#include "stats/distributions.h"
 
 namespace quelbro {
 namespace {
@@ -77,8 +77,11 @@ void INIFIT(CatTab& ct) {
 }
 
 double BISECT(const CatTab& ct, double& lo, double& hi, int k) {
+  return BISECT(ct, lo, hi, k, HF(ct, k, lo));
+}
+
+double BISECT(const CatTab& ct, double& lo, double& hi, int k, double flo) {
   // HF(lo) is carried along: lo only ever moves to a point just evaluated.
-  double flo = HF(ct, k, lo);
   for (int n = 0; n < kMaxBisectSteps; ++n) {
     const double mid = (lo + hi) * 0.5;
     const double fmid = HF(ct, k, mid);
@@ -128,8 +131,10 @@ void CUTOFF(CatTab& ct, double a, double b, LineSink& screen) {
     double lo = std::min(zn, zs);
     double hi = std::max(zn, zs);
     bool bracketed = false;
+    double flo = 0.0;
     for (int n = 0; n <= kMaxWidenSteps; ++n) {
-      const double p = HF(ct, c, lo) * HF(ct, c, hi);
+      flo = HF(ct, c, lo);
+      const double p = flo * HF(ct, c, hi);
       if (p < 0.0) {
         bracketed = true;
         break;
@@ -139,7 +144,7 @@ void CUTOFF(CatTab& ct, double a, double b, LineSink& screen) {
       hi += 0.001;
     }
     if (bracketed) {
-      zc(c) = BISECT(ct, lo, hi, c);
+      zc(c) = BISECT(ct, lo, hi, c, flo);
     } else {
       significanceError(screen);
       zc(c) = (zn + zs) * 0.5;
@@ -156,9 +161,10 @@ void CUTOFF(CatTab& ct, double a, double b, LineSink& screen) {
       const double next = t - kSignificanceStep;
       if (next == t) break;
       t = next;
-      const double p = HF(ct, 1, t) * fhi;
+      const double ft = HF(ct, 1, t);
+      const double p = ft * fhi;
       if (p < 0.0) {
-        zc(1) = BISECT(ct, t, hi, 1);
+        zc(1) = BISECT(ct, t, hi, 1, ft);
         done = true;
       } else if (p == 0.0) {
         zc(1) = t;
@@ -185,7 +191,7 @@ void CUTOFF(CatTab& ct, double a, double b, LineSink& screen) {
       t = next;
       const double p = HF(ct, k - 1, t) * flo;
       if (p < 0.0) {
-        zc(k - 1) = BISECT(ct, lo, t, k - 1);
+        zc(k - 1) = BISECT(ct, lo, t, k - 1, flo);
         done = true;
       } else if (p == 0.0) {
         zc(k - 1) = t;

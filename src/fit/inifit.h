@@ -18,5 +18,8 @@ void CUTOFF(CatTab& ct, double a, double b, LineSink& screen);
 // Bisection for the root of HF(k, .) between lo and hi (updated in place) to
 // a width of 0.001; returns the root estimate.
 double BISECT(const CatTab& ct, double& lo, double& hi, int k);
+// The same with HF(k, lo) already known (the bracket search has just
+// evaluated it): `flo` must be that value.
+double BISECT(const CatTab& ct, double& lo, double& hi, int k, double flo);
 
 }  // namespace quelbro

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "stats/distributions.h"
 #include "console/fields.h"
 #include "fit/spdinv.h"
+#include "stats/distributions.h"
 
 namespace quelbro {
 namespace {
@@ -101,7 +101,6 @@ void MOSLOP(CatTab& ct, int& iter, CovMat& covmat, FitWork& w, LineSink& screen)
   const int k = categories(ct);
   const int npar = k + 1;
   const int ncut = k - 1;
-  constexpr int n21 = kMaxParams;
   double step = 1.0;
   double crit = 1.0;
   double llold = 0.0;
@@ -117,30 +116,30 @@ void MOSLOP(CatTab& ct, int& iter, CovMat& covmat, FitWork& w, LineSink& screen)
   // limit test; that pass ends the fit at the latest at pass limit + 2.
   while (iter <= kMaxPasses + 1) {
     ++iter;
-    TERMS(ct, w);
+    // Every pass after the first begins where the line search of the pass
+    // before ended, and that search's last step already evaluated TERMS
+    // there: the probabilities and LOGL are those of the current PARM.
+    if (iter == 1) TERMS(ct, w);
     PDEV(ct, w);
     if (iter == 1) llold = w.LOGL;
 
-    // Expected information (the negated leading block), packed, inverted.
-    for (int j = 1; j <= n21; ++j) {
-      for (int i = 1; i <= n21; ++i) {
-        double v = w.HESS[i][j];
-        if (i <= npar && j <= npar) v = -v;
-        w.full[static_cast<std::size_t>((j - 1) * n21 + i - 1)] = v;
-      }
-    }
-    MATCVT(w.full, w.packed, n21, kFullMode, kPackedMode);
+    // Expected information (the negated leading block), inverted. Only the
+    // upper triangle is read; outside the block the covariance stays 0.
+    SquareMatrix& info = w.info;
+    for (int i = 1; i <= npar; ++i)
+      for (int j = i; j <= npar; ++j) info[i][j] = -w.HESS[i][j];
     int ier = 0;
-    SPDINV(w.packed, npar, kInvTol, ier);
+    SPDINV(info, npar, kInvTol, ier);
 
     if (ier < 0) {
       // Not positive definite: no new direction; retreat along the last one.
       step = -std::fabs(step) * 0.5;
     } else {
       if (ier > 0) screen.writeLine(Line().t(" LOSS OF SIGNIFICANCE.  STEP ").i(ier, 5).t("+1").str());
-      MATCVT(w.packed, w.full, n21, kPackedMode, kFullMode);
-      for (int j = 1; j <= n21; ++j)
-        for (int i = 1; i <= n21; ++i) covmat[i][j] = w.full[static_cast<std::size_t>((j - 1) * n21 + i - 1)];
+      for (int i = 1; i <= npar; ++i) {
+        covmat[i][i] = info[i][i];
+        for (int j = i + 1; j <= npar; ++j) covmat[i][j] = covmat[j][i] = info[i][j];
+      }
       if (conv || k < 4) return;
       for (int i = 1; i <= npar; ++i) {
         double s = 0.0;

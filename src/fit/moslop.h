@@ -7,6 +7,7 @@
 
 #include "console/text_console.h"
 #include "fit/cattab.h"
+#include "fit/spdinv.h"
 
 namespace quelbro {
 
@@ -26,9 +27,8 @@ struct FitWork {
   double LOGL = 0.0;
   std::array<double, kMaxParams + 1> GRAD{};
   std::array<std::array<double, kMaxParams + 1>, kMaxParams + 1> HESS{};  // expected d2 LOGL
-  // Scratch for the inversion: full (by columns) and packed storage of order 21.
-  std::array<double, kMaxParams * kMaxParams> full{};
-  std::array<double, kMaxParams*(kMaxParams + 1) / 2> packed{};
+  // The expected information, inverted in place (square storage).
+  SquareMatrix info{};
 };
 
 // Category probabilities (floored at 5e-8) and LOGL at ct.PARM.

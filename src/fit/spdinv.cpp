@@ -126,4 +126,59 @@ void SPDINV(std::span<double> m, int n, double tol, int& ier) {
   }
 }
 
+void SPDINV(SquareMatrix& a, int n, double tol, int& ier) {
+  ier = 0;
+  if (n < 1 || n > kMaxOrder) {
+    ier = -1;
+    return;
+  }
+  // Sums of one row, kept apart so that each output element receives its
+  // terms in the order of the packed routine while the rows are walked with
+  // unit stride.
+  std::array<double, kMaxOrder + 1> s{};
+
+  // U'U = M, row i of U from row i of M less the rows above it.
+  for (int i = 1; i <= n; ++i) {
+    for (int j = i; j <= n; ++j) s[j] = a[i][j];
+    for (int k = 1; k < i; ++k) {
+      const double c = a[k][i];
+      for (int j = i; j <= n; ++j) s[j] -= c * a[k][j];
+    }
+    const double d = s[i];
+    if (!(d > 0.0)) {
+      ier = -1;
+      return;
+    }
+    if (d <= std::fabs(tol * a[i][i]) && ier == 0) ier = i - 1;
+    const double u = std::sqrt(d);
+    a[i][i] = u;
+    for (int j = i + 1; j <= n; ++j) a[i][j] = s[j] / u;
+  }
+
+  // V = U^-1 from the last row upwards: V(i, j) = -V(i, i) sum_{k=i+1..j}
+  // U(i, k) V(k, j). Each row of V is copied into the lower triangle as well,
+  // so that the product below reads it with unit stride.
+  for (int i = n; i >= 1; --i) {
+    const double rii = 1.0 / a[i][i];
+    a[i][i] = rii;
+    for (int j = i + 1; j <= n; ++j) s[j] = 0.0;
+    for (int k = i + 1; k <= n; ++k) {
+      const double c = a[i][k];
+      for (int j = k; j <= n; ++j) s[j] += c * a[k][j];
+    }
+    for (int j = i + 1; j <= n; ++j) a[j][i] = a[i][j] = -rii * s[j];
+  }
+
+  // M^-1 = V V': element (i, j), i <= j, is the sum over k = j..n of
+  // V(i, k) V(j, k); V(j, k) is read from its copy at a[k][j].
+  for (int i = 1; i <= n; ++i) {
+    for (int j = i; j <= n; ++j) s[j] = 0.0;
+    for (int k = i; k <= n; ++k) {
+      const double c = a[i][k];
+      for (int j = i; j <= k; ++j) s[j] += c * a[k][j];
+    }
+    for (int j = i; j <= n; ++j) a[i][j] = s[j];
+  }
+}
+
 }  // namespace quelbro

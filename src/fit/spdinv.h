@@ -2,6 +2,7 @@
 // its Cholesky step CHOLPK) and the storage-mode helpers MATCVT and MATIDX.
 #pragma once
 
+#include <array>
 #include <span>
 
 namespace quelbro {
@@ -33,5 +34,17 @@ void CHOLPK(std::span<double> m, int n, double tol, int& ier);
 // In-place inverse of a symmetric positive-definite matrix in packed storage;
 // ier as for CHOLPK. When ier < 0 the array holds a partial factor.
 void SPDINV(std::span<double> m, int n, double tol, int& ier);
+
+// A matrix of order up to 21 held square, 1-based (row and column 0 unused):
+// element (i, j) at a[i][j].
+inline constexpr int kMaxOrder = 21;
+using SquareMatrix = std::array<std::array<double, kMaxOrder + 1>, kMaxOrder + 1>;
+
+// The same inverse on square storage, for the scoring iteration: the upper
+// triangle (i <= j) holds M on entry and its inverse on return, the lower
+// triangle is scratch. Every element comes out bit for bit as the packed
+// SPDINV gives it (the same products, summed in the same order); only the
+// addressing differs. ier as for CHOLPK; n above 21 gives -1.
+void SPDINV(SquareMatrix& a, int n, double tol, int& ier);
 
 }  // namespace quelbro

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -198,6 +199,73 @@ TEST(Spdinv, InverseIsStillFormedAfterALossOfSignificance) {
   EXPECT_NEAR(m[0], 1.0005 / 0.0005, 1e-6);
   EXPECT_NEAR(m[1], -1.0 / 0.0005, 1e-6);
   EXPECT_NEAR(m[2], 1.0 / 0.0005, 1e-6);
+}
+
+// The square-storage inverse of the scoring iteration gives every element bit
+// for bit as the packed routine does, also after a loss of significance, for
+// every order, on well and badly conditioned matrices and on the arrowhead
+// plus tridiagonal pattern of the binormal information.
+TEST(Spdinv, SquareStorageMatchesPackedBitForBit) {
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  int losses = 0, refused = 0;
+  for (int trial = 0; trial < 400; ++trial) {
+    const int n = 1 + trial % kMaxOrder;
+    const int shape = (trial / kMaxOrder) % 4;
+    // S = G'G + eps I.
+    std::vector<double> g(static_cast<std::size_t>(n * n)), s(static_cast<std::size_t>(n * n), 0.0);
+    for (auto& v : g) v = u(rng);
+    if (shape == 1 && n > 1) {
+      // The last column of G nearly repeats the first: its pivot loses significance.
+      for (int k = 0; k < n; ++k)
+        g[static_cast<std::size_t>(k * n + n - 1)] = g[static_cast<std::size_t>(k * n)] + 1e-3 * u(rng);
+    }
+    const double eps = shape == 1 ? 1e-9 : shape == 0 ? 1.0 : 0.5;
+    for (int i = 0; i < n; ++i)
+      for (int j = 0; j < n; ++j) {
+        double sum = 0.0;
+        for (int k = 0; k < n; ++k)
+          sum += g[static_cast<std::size_t>(k * n + i)] * g[static_cast<std::size_t>(k * n + j)];
+        if (i == j) sum += eps;
+        s[static_cast<std::size_t>(i * n + j)] = sum;
+      }
+    if (shape == 2) {
+      // Two dense rows and a tridiagonal rest, as the binormal information.
+      for (int i = 2; i < n; ++i)
+        for (int j = 2; j < n; ++j)
+          if (std::abs(i - j) > 1) s[static_cast<std::size_t>(i * n + j)] = 0.0;
+    }
+    if (shape == 3 && n > 1) s[static_cast<std::size_t>((n - 1) * n + n - 1)] = -1.0;  // indefinite
+    std::vector<double> packed(static_cast<std::size_t>(n * (n + 1) / 2));
+    SquareMatrix sq{};
+    for (int j = 1; j <= n; ++j)
+      for (int i = 1; i <= j; ++i) {
+        const double v = s[static_cast<std::size_t>((i - 1) * n + j - 1)];
+        packed[static_cast<std::size_t>(MATIDX(i, j, n, kPackedMode) - 1)] = v;
+        sq[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)] = v;
+      }
+    int ierPacked = 99, ierSquare = 99;
+    SPDINV(packed, n, 0.001, ierPacked);
+    SPDINV(sq, n, 0.001, ierSquare);
+    ASSERT_EQ(ierSquare, ierPacked) << "trial " << trial;
+    losses += ierPacked > 0 ? 1 : 0;
+    refused += ierPacked < 0 ? 1 : 0;
+    if (ierPacked < 0) continue;
+    for (int j = 1; j <= n; ++j)
+      for (int i = 1; i <= j; ++i) {
+        const double p = packed[static_cast<std::size_t>(MATIDX(i, j, n, kPackedMode) - 1)];
+        const double q = sq[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+        ASSERT_EQ(std::memcmp(&p, &q, sizeof p), 0)
+            << "trial " << trial << " (" << i << "," << j << ") " << p << " " << q;
+      }
+  }
+  // The table really holds both kinds of trouble.
+  EXPECT_GT(losses, 10) << losses;
+  EXPECT_GT(refused, 10) << refused;
+  int ier = 0;
+  SquareMatrix big{};
+  SPDINV(big, kMaxOrder + 1, 0.001, ier);
+  EXPECT_EQ(ier, -1);
 }
 
 }  // namespace
