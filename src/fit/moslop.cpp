@@ -29,16 +29,19 @@ void TERMS(const CatTab& ct, FitWork& w) {
   const int k = categories(ct);
   const double a = ct.PARM[1];
   const double b = ct.PARM[2];
-  w.CDFPOS.fill(0.0);
-  w.PDFPOS.fill(0.0);
-  w.CDFNEG.fill(0.0);
-  w.PDFNEG.fill(0.0);
-  w.PRPOS.fill(0.0);
-  w.PRNEG.fill(0.0);
-  w.CDFPOS[k + 1] = 1.0;
-  w.CDFNEG[k + 1] = 1.0;
-  for (int i = 2; i <= k; ++i) PNORM(b * ct.PARM[i + 1] - a, w.CDFPOS[i], w.PDFPOS[i]);
-  for (int i = 2; i <= k; ++i) PNORM(ct.PARM[i + 1], w.CDFNEG[i], w.PDFNEG[i]);
+  // The line search calls this for every trial point: the ends are set and
+  // the slots past K + 1 cleared one by one instead of clearing every array.
+  w.CDFPOS[0] = w.PDFPOS[0] = w.CDFNEG[0] = w.PDFNEG[0] = w.PRPOS[0] = w.PRNEG[0] = 0.0;
+  w.CDFPOS[1] = w.PDFPOS[1] = w.CDFNEG[1] = w.PDFNEG[1] = 0.0;
+  w.CDFPOS[k + 1] = w.CDFNEG[k + 1] = 1.0;
+  w.PDFPOS[k + 1] = w.PDFNEG[k + 1] = 0.0;
+  for (int i = k + 2; i <= kMaxCategories + 1; ++i)
+    w.CDFPOS[i] = w.PDFPOS[i] = w.CDFNEG[i] = w.PDFNEG[i] = 0.0;
+  for (int c = k + 1; c <= kMaxCategories; ++c) w.PRPOS[c] = w.PRNEG[c] = 0.0;
+  for (int i = 2; i <= k; ++i) {
+    PNORM(b * ct.PARM[i + 1] - a, w.CDFPOS[i], w.PDFPOS[i]);
+    PNORM(ct.PARM[i + 1], w.CDFNEG[i], w.PDFNEG[i]);
+  }
   double logl = 0.0;
   for (int c = 1; c <= k; ++c) {
     w.PRPOS[c] = floored(w.CDFPOS[c + 1] - w.CDFPOS[c]);

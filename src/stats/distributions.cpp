@@ -38,15 +38,6 @@ double betaDensityAtEnd(double shape, double lambda) {
 
 }  // namespace
 
-// Abramowitz and Stegun 26.2.17; absolute error below 7.5e-8.
-void PNORM(double x, double& p, double& d) {
-  const double u = std::fabs(x);
-  const double t = 1.0 / (1.0 + 0.2316419 * u);
-  d = u <= 18.0 ? 0.3989423 * std::exp(-x * x / 2.0) : 0.0;
-  p = 1.0 - d * t * (0.3193815 + t * (-0.3565638 + t * (1.781478 + t * (-1.821256 + t * 1.330274))));
-  if (x < 0.0) p = 1.0 - p;
-}
-
 // Abramowitz and Stegun 26.2.23; absolute error of X below 4.5e-4.
 void PINVN(double p, double& x, double& d, int& status) {
   status = 0;
