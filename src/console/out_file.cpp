@@ -65,6 +65,8 @@ bool OutFile::create(const std::string& path, bool mustBeNew) {
 
 void OutFile::close() {
   if (fd_ < 0) return;
+  flushHeld();
+  if (fd_ < 0) return;  // the held lines could not be written and closed it
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0 && errno != EINTR && !failed_) {
@@ -74,6 +76,7 @@ void OutFile::close() {
 }
 
 void OutFile::closeRemovingIfEmpty() {
+  flushHeld();
   if (fd_ < 0) return;
   struct stat mine {
   }, named{};
@@ -107,8 +110,33 @@ void OutFile::writeLines(const std::vector<std::string>& lines) {
 
 void OutFile::writeRaw(std::string_view bytes) { write(bytes, std::string_view()); }
 
+namespace {
+constexpr std::size_t kMaxHeld = 256 * 1024;  // held bytes that are written at once
+}
+
+void OutFile::hold(std::string_view bytes, std::string_view what) {
+  held_.append(bytes);
+  heldWhat_ = what;
+  if (held_.size() >= kMaxHeld) flushHeld();
+}
+
+void OutFile::flushHeld() {
+  if (held_.empty()) return;
+  std::string block, what;
+  block.swap(held_);
+  what.swap(heldWhat_);
+  const int holds = holds_;
+  holds_ = 0;
+  write(block, what);
+  holds_ = holds;
+}
+
 void OutFile::write(std::string_view bytes, std::string_view what) {
   if (fd_ < 0 || failed_ || bytes.empty()) return;
+  if (holds_ > 0) {
+    hold(bytes, what);
+    return;
+  }
   std::size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
@@ -150,6 +178,7 @@ void OutFile::fail(int err, std::string_view written) {
 }
 
 bool OutFile::truncateTo(const Mark& m) {
+  flushHeld();
   if (fd_ < 0 || m.length < 0 || m.length > length_) return false;
   if (m.length == length_) return true;
   if (::ftruncate(fd_, m.length) != 0 || ::lseek(fd_, m.length, SEEK_SET) < 0) {

@@ -44,13 +44,30 @@ class OutFile : public LineSink {
   void writeLines(const std::vector<std::string>& lines) override;
   void writeRaw(std::string_view bytes);  // exact bytes
 
+  // Lines written while the file is held (a report block computed without
+  // any question in between) are kept and reach the file with one checked
+  // write when the outermost hold ends, or earlier when they grow large.
+  class Held {
+   public:
+    explicit Held(OutFile& f) : f_(f) { f_.holds_ += 1; }
+    ~Held() {
+      if (--f_.holds_ == 0) f_.flushHeld();
+    }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+
+   private:
+    OutFile& f_;
+  };
+
   // A place in the file to cut back to, with what its last line holds.
   struct Mark {
     long length = 0;
     std::string what;
   };
-  Mark mark() const { return {length_, what_}; }
-  long tell() const { return length_; }  // bytes of whole lines written so far
+  Mark mark() const { return held_.empty() ? Mark{length_, what_} : Mark{tell(), heldWhat_}; }
+  // Bytes of whole lines written so far (held ones included).
+  long tell() const { return length_ + static_cast<long>(held_.size()); }
   // Cuts the file back to `m` through the open descriptor (the name may lead
   // elsewhere by now). Also after a failure: what is cut was never accepted.
   bool truncateTo(const Mark& m);
@@ -59,6 +76,8 @@ class OutFile : public LineSink {
 
  private:
   void write(std::string_view bytes, std::string_view what);
+  void hold(std::string_view bytes, std::string_view what);
+  void flushHeld();
   void fail(int err, std::string_view written);
   void say(const std::string& line);
 
@@ -71,6 +90,9 @@ class OutFile : public LineSink {
   long length_ = 0;   // the file's length: whole lines only
   std::string what_;  // what the last whole line holds; empty: not known
   std::string error_;
+  int holds_ = 0;
+  std::string held_;      // lines written while held, not yet in the file
+  std::string heldWhat_;  // what the last of them holds
 };
 
 // What kind of thing an existing name is when it is not a regular file ("a

@@ -191,9 +191,13 @@ DatasetEnd readerCases(Session& s, Study& st, int r) {
   s.say(ListLine().t("Starting Analysis for reader").i(r));
 
   Destinations out = s.destinations();
-  for (int t = 1; t <= st.NTRT; ++t)
+  for (int t = 1; t <= st.NTRT; ++t) {
+    // One treatment's reports reach the report file with one write; nothing
+    // is asked before the block is complete.
+    OutFile::Held block(s.report);
     JKNIFE(r, t, n0, n1, st.XNEG, st.XPOS, st.PV, st.PSFLAG, st.CATTAB, fitContext(s, st, out, r, t),
            &st.memo, &st.FITS[static_cast<std::size_t>(r)][static_cast<std::size_t>(t)]);
+  }
   return DatasetEnd::Analysed;
 }
 
@@ -263,6 +267,7 @@ DatasetEnd dataset(Session& s, Study& st) {
     ctx.date = DATSTR(s.clock);
     ctx.time = TIMSTR(s.clock);
     analysis = std::make_unique<AnovaFindings>();
+    OutFile::Held block(s.report);
     ANOVA(st.PV, st.NRDR, st.NTRT, st.NCASE, st.PSFLAG, ctx, analysis.get());
   }
   if (st.NRDR >= 1) {

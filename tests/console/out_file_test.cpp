@@ -1,0 +1,117 @@
+// Store and report files: lines written while the file is held reach it as one
+// block when the hold ends, byte for byte as if written one by one, and a
+// failed block write is told like any other.
+#include "console/out_file.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "console/text_console.h"
+
+namespace quelbro {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+struct TempFile {
+  fs::path path = fs::temp_directory_path() / ("quelbro-outfile-" + std::to_string(getpid()) + ".txt");
+  ~TempFile() {
+    std::error_code ec;
+    fs::remove(path, ec);
+  }
+};
+
+TEST(OutFile, HeldLinesArriveAsOneBlockWithTheSameBytes) {
+  TempFile tmp;
+  LineCollector complaints;
+  OutFile f(&complaints);
+  ASSERT_TRUE(f.create(tmp.path.string(), false));
+  f.writeLine("first");
+  {
+    OutFile::Held outer(f);
+    f.writeLine("held one");
+    {
+      OutFile::Held inner(f);
+      f.writeLines({"held two", ""});
+    }
+    // Only the outermost hold writes; until then the file has the first line.
+    EXPECT_EQ(slurp(tmp.path), "first\r\n");
+    EXPECT_EQ(f.tell(), static_cast<long>(std::string("first\r\nheld one\r\nheld two\r\n\r\n").size()));
+    f.writeRaw("raw\r\n");
+  }
+  EXPECT_EQ(slurp(tmp.path), "first\r\nheld one\r\nheld two\r\n\r\nraw\r\n");
+  f.writeLine("last");
+  EXPECT_EQ(slurp(tmp.path), "first\r\nheld one\r\nheld two\r\n\r\nraw\r\nlast\r\n");
+
+  // Closing (or cutting back) while held writes what is held first.
+  {
+    OutFile::Held h(f);
+    f.writeLine("at close");
+    f.close();
+  }
+  EXPECT_EQ(slurp(tmp.path), "first\r\nheld one\r\nheld two\r\n\r\nraw\r\nlast\r\nat close\r\n");
+  EXPECT_TRUE(complaints.lines().empty());
+}
+
+TEST(OutFile, LargeHeldBlocksAreWrittenOnTheWay) {
+  TempFile tmp;
+  OutFile f;
+  ASSERT_TRUE(f.create(tmp.path.string(), false));
+  const std::string line(78, 'x');
+  OutFile::Held h(f);
+  for (int i = 0; i < 10000; ++i) f.writeLine(line);
+  // 800,000 bytes held: most of them are already in the file.
+  EXPECT_GT(fs::file_size(tmp.path), 500000u);
+  EXPECT_EQ(f.tell(), 800000);
+}
+
+TEST(OutFile, AFailedBlockIsToldAndTheFileKeepsItsWholeLines) {
+  TempFile tmp;
+  // In a child whose files may not grow beyond 10 bytes: the held block
+  // crosses the limit when the hold ends.
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit rl{10, 10};
+    if (setrlimit(RLIMIT_FSIZE, &rl) != 0) _exit(2);
+    LineCollector complaints;
+    OutFile f(&complaints);
+    if (!f.create(tmp.path.string(), false)) _exit(3);
+    f.writeLine("first");
+    {
+      OutFile::Held h(f);
+      f.writeLine("second line");
+      f.writeLine("third");
+      if (!complaints.lines().empty()) _exit(4);  // nothing written yet
+    }
+    if (!f.failed()) _exit(5);
+    f.writeLine("nor this");
+    if (complaints.lines().empty() || complaints.lines()[0] != " *** ERROR: cannot write to file " +
+                                                                   tmp.path.string() + ": File too large ***")
+      _exit(6);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(slurp(tmp.path), "first\r\n");
+}
+
+}  // namespace
+}  // namespace quelbro
