@@ -134,13 +134,19 @@ void SPDINV(SquareMatrix& a, int n, double tol, int& ier) {
   }
   // Sums of one row, kept apart so that each output element receives its
   // terms in the order of the packed routine while the rows are walked with
-  // unit stride.
+  // unit stride, four rows of terms at a time.
   std::array<double, kMaxOrder + 1> s{};
 
   // U'U = M, row i of U from row i of M less the rows above it.
   for (int i = 1; i <= n; ++i) {
     for (int j = i; j <= n; ++j) s[j] = a[i][j];
-    for (int k = 1; k < i; ++k) {
+    int k = 1;
+    for (; k + 3 < i; k += 4) {
+      const double c0 = a[k][i], c1 = a[k + 1][i], c2 = a[k + 2][i], c3 = a[k + 3][i];
+      const auto &r0 = a[k], &r1 = a[k + 1], &r2 = a[k + 2], &r3 = a[k + 3];
+      for (int j = i; j <= n; ++j) s[j] = s[j] - c0 * r0[j] - c1 * r1[j] - c2 * r2[j] - c3 * r3[j];
+    }
+    for (; k < i; ++k) {
       const double c = a[k][i];
       for (int j = i; j <= n; ++j) s[j] -= c * a[k][j];
     }
@@ -162,7 +168,17 @@ void SPDINV(SquareMatrix& a, int n, double tol, int& ier) {
     const double rii = 1.0 / a[i][i];
     a[i][i] = rii;
     for (int j = i + 1; j <= n; ++j) s[j] = 0.0;
-    for (int k = i + 1; k <= n; ++k) {
+    int k = i + 1;
+    for (; k + 3 <= n; k += 4) {
+      const double c0 = a[i][k], c1 = a[i][k + 1], c2 = a[i][k + 2], c3 = a[i][k + 3];
+      const auto &r0 = a[k], &r1 = a[k + 1], &r2 = a[k + 2], &r3 = a[k + 3];
+      // Term k reaches columns k.., term k + 1 columns k + 1.., and so on.
+      s[k] = s[k] + c0 * r0[k];
+      s[k + 1] = s[k + 1] + c0 * r0[k + 1] + c1 * r1[k + 1];
+      s[k + 2] = s[k + 2] + c0 * r0[k + 2] + c1 * r1[k + 2] + c2 * r2[k + 2];
+      for (int j = k + 3; j <= n; ++j) s[j] = s[j] + c0 * r0[j] + c1 * r1[j] + c2 * r2[j] + c3 * r3[j];
+    }
+    for (; k <= n; ++k) {
       const double c = a[i][k];
       for (int j = k; j <= n; ++j) s[j] += c * a[k][j];
     }
@@ -173,7 +189,17 @@ void SPDINV(SquareMatrix& a, int n, double tol, int& ier) {
   // V(i, k) V(j, k); V(j, k) is read from its copy at a[k][j].
   for (int i = 1; i <= n; ++i) {
     for (int j = i; j <= n; ++j) s[j] = 0.0;
-    for (int k = i; k <= n; ++k) {
+    int k = i;
+    for (; k + 3 <= n; k += 4) {
+      const double c0 = a[i][k], c1 = a[i][k + 1], c2 = a[i][k + 2], c3 = a[i][k + 3];
+      const auto &r0 = a[k], &r1 = a[k + 1], &r2 = a[k + 2], &r3 = a[k + 3];
+      // Term k reaches columns ..k, term k + 1 columns ..k + 1, and so on.
+      for (int j = i; j <= k; ++j) s[j] = s[j] + c0 * r0[j] + c1 * r1[j] + c2 * r2[j] + c3 * r3[j];
+      s[k + 1] = s[k + 1] + c1 * r1[k + 1] + c2 * r2[k + 1] + c3 * r3[k + 1];
+      s[k + 2] = s[k + 2] + c2 * r2[k + 2] + c3 * r3[k + 2];
+      s[k + 3] = s[k + 3] + c3 * r3[k + 3];
+    }
+    for (; k <= n; ++k) {
       const double c = a[i][k];
       for (int j = i; j <= k; ++j) s[j] += c * a[k][j];
     }
