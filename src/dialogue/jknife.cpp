@@ -64,6 +64,11 @@ void rebuild(CatTab& ct, const std::array<double, kMaxCategories + 1>& sneg,
 
 int categoryOf(float v) { return static_cast<int>(v); }
 
+struct KnownTrap {
+  bool known = false;
+  double a = 0.0, se = 0.0;  // TRAPA and TRAPSE
+};
+
 }  // namespace
 
 std::string FitMemo::key(const CatTab& ct) {
@@ -111,13 +116,27 @@ int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, P
   const int k0 = ct.NCAT;
   auto& flag = psflag[static_cast<std::size_t>(r)][static_cast<std::size_t>(t)];
   double fulla = 0.0;
+  // The trapezoidal area of a step depends only on the left-out case's truth
+  // state and category: it is worked out once for each.
+  std::array<KnownTrap, kMaxCategories + 1> trapNeg{}, trapPos{};
 
   for (int k = 0; k <= n; ++k) {
     ct.NCAT = k0;
     ct.NNEG = n0;
     ct.NPOS = n1;
-    TRAREA(ct, t, k, xneg, xpos, full);
-    for (int c = 1; c <= k0; ++c) ct.CNEG[static_cast<std::size_t>(c)] = ct.CPOS[static_cast<std::size_t>(c)] = 0.0;
+    const int out = k == 0 ? 0 : k <= n0 ? categoryOf(xneg(t, k)) : categoryOf(xpos(t, k - n0));
+    KnownTrap* trap = nullptr;
+    if (k >= 1 && out >= 1 && out <= kMaxCategories)
+      trap = &(k <= n0 ? trapNeg : trapPos)[static_cast<std::size_t>(out)];
+    if (trap != nullptr && trap->known) {
+      ct.TRAPA = trap->a;
+      ct.TRAPSE = trap->se;
+    } else {
+      TRAREA(ct, t, k, xneg, xpos, full);
+      if (trap != nullptr) *trap = {true, ct.TRAPA, ct.TRAPSE};
+    }
+    for (int c = 1; c <= k0; ++c)
+      ct.CNEG[static_cast<std::size_t>(c)] = ct.CPOS[static_cast<std::size_t>(c)] = 0.0;
 
     // Leave case k out; the previous left-out case returns.
     int g = 0;
