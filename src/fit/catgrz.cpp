@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "stats/distributions.h"
 #include "fit/catgrz_internal.h"
+#include "stats/distributions.h"
 
 namespace quelbro {
 namespace catgrz_detail {
@@ -26,15 +26,24 @@ int clampCount(int n) { return std::clamp(n, 0, kMaxCasesPerState); }
 
 void SORT(int n, CatWork& w) {
   n = std::clamp(n, 0, kMaxCases);
-  // Values first (a NaN sorts below everything so the order stays strict),
-  // then truth, so that equal inputs always give the same list.
+  const auto first = w.cases.begin() + 1, last = w.cases.begin() + 1 + n;
+  // Values first, then truth, so that equal inputs always give the same list.
+  // Without a NaN among the values (the usual case, looked for first) the
+  // plain order of the numbers is strict already.
+  if (std::none_of(first, last, [](const CaseEntry& e) { return std::isnan(e.value); })) {
+    std::sort(first, last, [](const CaseEntry& a, const CaseEntry& b) {
+      return a.value < b.value || (a.value == b.value && a.truth < b.truth);
+    });
+    return;
+  }
+  // A NaN sorts below everything so the order stays strict.
   auto less = [](const CaseEntry& a, const CaseEntry& b) {
     const bool na = std::isnan(a.value), nbv = std::isnan(b.value);
     if (na != nbv) return na;
     if (!na && a.value != b.value) return a.value < b.value;
     return a.truth < b.truth;
   };
-  std::sort(w.cases.begin() + 1, w.cases.begin() + 1 + n, less);
+  std::sort(first, last, less);
 }
 
 int RANKS(CatWork& w, int nneg, int npos) {
