@@ -72,12 +72,21 @@ void PDEV(const CatTab& ct, FitWork& w) {
   w.GRAD.fill(0.0);
 
   double g1 = 0.0, g2 = 0.0, h11 = 0.0, h22 = 0.0, h12 = 0.0;
+  // Each quotient of category i - 1 below is the one of category i in the
+  // step before: it is carried over, not divided again.
+  double qp = ct.CPOS[1] / prp[1], qn = ct.CNEG[1] / prn[1];
+  double ua = (pp[2] - pp[1]) / prp[1];
+  double ub = (pp[2] * z(1) - pp[1] * z(0)) / prp[1];
+  double ip = 1.0 / prp[1], in = 1.0 / prn[1];
   for (int i = 2; i <= k; ++i) {
-    const double rp = ct.CPOS[i - 1] / prp[i - 1] - ct.CPOS[i] / prp[i];
-    const double rn = ct.CNEG[i - 1] / prn[i - 1] - ct.CNEG[i] / prn[i];
-    const double ea = (pp[i] - pp[i - 1]) / prp[i - 1] - (pp[i + 1] - pp[i]) / prp[i];
-    const double eb = (pp[i] * z(i - 1) - pp[i - 1] * z(i - 2)) / prp[i - 1] -
-                      (pp[i + 1] * z(i) - pp[i] * z(i - 1)) / prp[i];
+    const double qpi = ct.CPOS[i] / prp[i], qni = ct.CNEG[i] / prn[i];
+    const double uai = (pp[i + 1] - pp[i]) / prp[i];
+    const double ubi = (pp[i + 1] * z(i) - pp[i] * z(i - 1)) / prp[i];
+    const double ipi = 1.0 / prp[i], ini = 1.0 / prn[i];
+    const double rp = qp - qpi;
+    const double rn = qn - qni;
+    const double ea = ua - uai;
+    const double eb = ub - ubi;
     g1 -= pp[i] * rp;
     g2 += pp[i] * z(i - 1) * rp;
     w.GRAD[i + 1] = b * pp[i] * rp + pn[i] * rn;
@@ -86,12 +95,12 @@ void PDEV(const CatTab& ct, FitWork& w) {
     h12 += pp[i] * z(i - 1) * ea;
     w.HESS[1][i + 1] = w.HESS[i + 1][1] = n1 * b * pp[i] * ea;
     w.HESS[2][i + 1] = w.HESS[i + 1][2] = -n1 * b * pp[i] * eb;
-    w.HESS[i + 1][i + 1] = -(n1 * (b * pp[i]) * (b * pp[i]) * (1.0 / prp[i - 1] + 1.0 / prp[i]) +
-                             n0 * pn[i] * pn[i] * (1.0 / prn[i - 1] + 1.0 / prn[i]));
+    w.HESS[i + 1][i + 1] = -(n1 * (b * pp[i]) * (b * pp[i]) * (ip + ipi) + n0 * pn[i] * pn[i] * (in + ini));
     if (i <= k - 1) {
       w.HESS[i + 1][i + 2] = w.HESS[i + 2][i + 1] =
           n1 * b * b * pp[i] * pp[i + 1] / prp[i] + n0 * pn[i] * pn[i + 1] / prn[i];
     }
+    qp = qpi, qn = qni, ua = uai, ub = ubi, ip = ipi, in = ini;
   }
   w.GRAD[1] = g1;
   w.GRAD[2] = g2;
