@@ -236,6 +236,20 @@ void CONVRT(int n, ResultTable& table, int ncut, const std::array<double, kMaxCa
   std::fill(counts.begin(), counts.end(), 0.0);
   n = clampCount(n);
   ncut = std::clamp(ncut, 0, kMaxCategories - 1);
+  // The categorization's cut-offs ascend strictly: the category is found by
+  // bisection (a NaN, below no cut-off, lands in category 1 as below).
+  bool ascending = true;
+  for (int j = 1; j < ncut; ++j) ascending = ascending && cuts[ix(j)] < cuts[ix(j + 1)];
+  if (ascending) {
+    const double* lo = cuts.data() + 1;
+    for (int i = 1; i <= n; ++i) {
+      const double v = table(treatment, i);
+      const int cat = static_cast<int>(std::lower_bound(lo, lo + ncut, v) - lo) + 1;
+      counts[ix(cat)] += 1.0;
+      table(treatment, i) = static_cast<float>(cat);
+    }
+    return;
+  }
   for (int i = 1; i <= n; ++i) {
     const double v = table(treatment, i);
     int cat = 1;

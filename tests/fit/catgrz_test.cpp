@@ -539,6 +539,30 @@ TEST(Convrt, ResultOnACutoffBelongsToTheLowerCategory) {
   EXPECT_EQ(counts[7], 0.0);
 }
 
+TEST(Convrt, NanAndCutoffsOutOfOrderFollowTheFirstMatchingInterval) {
+  ResultTable t;
+  const std::vector<float> v = {std::nanf(""), 2.0f, 4.0f, 1.0f};
+  for (std::size_t i = 0; i < v.size(); ++i) t(kT, static_cast<int>(i + 1)) = v[i];
+  std::array<double, kMaxCategories> cuts{};
+  std::array<double, kMaxCategories + 1> counts{};
+  // Ascending: a NaN is below no cut-off and counts in category 1.
+  cuts[1] = 1.5, cuts[2] = 2.5, cuts[3] = 3.5;
+  catgrz_detail::CONVRT(static_cast<int>(v.size()), t, 3, cuts, counts, kT);
+  EXPECT_EQ(t(kT, 1), 1.0f);
+  EXPECT_EQ(t(kT, 2), 2.0f);
+  EXPECT_EQ(t(kT, 3), 4.0f);
+  EXPECT_EQ(t(kT, 4), 1.0f);
+  // Out of order (3.5, 1.5, 2.5): 2.0 is not above the first cut-off, so it
+  // is in category 1; 4.0 lies above the last.
+  for (std::size_t i = 0; i < v.size(); ++i) t(kT, static_cast<int>(i + 1)) = v[i];
+  cuts[1] = 3.5, cuts[2] = 1.5, cuts[3] = 2.5;
+  catgrz_detail::CONVRT(static_cast<int>(v.size()), t, 3, cuts, counts, kT);
+  EXPECT_EQ(t(kT, 2), 1.0f);
+  EXPECT_EQ(t(kT, 3), 4.0f);
+  EXPECT_EQ(counts[1], 3.0);
+  EXPECT_EQ(counts[4], 1.0);
+}
+
 TEST(Convrt, NoCutoffPutsEverythingInCategoryOne) {
   ResultTable t;
   for (int i = 1; i <= 4; ++i) t(kT, i) = static_cast<float>(i * 10);
