@@ -1,0 +1,23 @@
+// The ROC figure as an SVG 1.1 document, and the file PREFIX-<dataset>.svg that holds it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "results/roc_figure.h"
+
+namespace quelbro {
+
+// Text made safe for XML character data and attribute values: markup characters escaped,
+// characters XML cannot carry dropped, bytes that are not UTF-8 read as Latin-1.
+std::string xmlText(std::string_view s);
+
+std::string svgDocument(const RocFigure& fig);
+
+// Writes the document to `path`; false (with the reason in `error`) when it cannot be written.
+bool writeSvgFile(const std::string& path, const RocFigure& fig, std::string& error);
+
+// PREFIX-<dataset>.svg for the 1-based dataset number of the run.
+std::string plotFileName(const std::string& prefix, int dataset);
+
+}  // namespace quelbro
