@@ -10,7 +10,7 @@ DESTDIR ?=
 # Debian packages each group of targets needs; scripts/install-deps installs those missing.
 DEPS_BUILD := cmake make g++ libgtest-dev libgmock-dev qt6-base-dev
 DEPS_TEST := xvfb xauth clang-14 libclang-rt-14-dev xdotool x11-apps netpbm \
-  desktop-file-utils libxml2-utils groff-base man-db
+  desktop-file-utils libxml2-utils groff-base man-db librsvg2-bin
 DEPS_PACKAGE := dpkg-dev file lintian
 
 # Window runs get a private runtime folder of their own when the session has none, so that
