@@ -26,6 +26,7 @@
 #include "console/window/io_window.h"
 #include "console/window/print_range.h"
 #include "console/window/project_icon.h"
+#include "console/window/roc_plot_window.h"
 #include "console/window/system_info.h"
 #include "results/csv_tables.h"
 #include "results/extended_report.h"
@@ -36,6 +37,12 @@ namespace {
 constexpr int kPacingTimerMs = 100;
 constexpr int kServiceIntervalMs = 10;
 const char* const kSaveQuestion = "Save the Input/Output window?";
+
+// Save As and Print act on an active ROC Curves child; everything else on the text.
+RocPlotWindow* activePlot(QMdiArea* mdi) {
+  QMdiSubWindow* sub = mdi->activeSubWindow();
+  return sub != nullptr ? qobject_cast<RocPlotWindow*>(sub->widget()) : nullptr;
+}
 }  // namespace
 
 QStringList windowSaveFilters() {
@@ -202,6 +209,7 @@ bool MainFrame::save() {
 }
 
 bool MainFrame::saveAs() {
+  if (RocPlotWindow* plot = activePlot(mdi_)) return plot->saveAs();
   const auto name = dialogs_.saveFileName(this, windowSaveFilters(), QString::fromLatin1(kWindowSaveSuffix));
   if (!name || name->isEmpty()) return false;
   return writeTo(*name);
@@ -285,6 +293,10 @@ bool MainFrame::exportResults() {
 }
 
 void MainFrame::print() {
+  if (RocPlotWindow* plot = activePlot(mdi_)) {
+    plot->print();
+    return;
+  }
   if (printing_) return;
   QPrinter printer(QPrinter::HighResolution);
   printer.setDocName(windowTitle());
