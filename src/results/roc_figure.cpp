@@ -23,7 +23,7 @@ constexpr double kPanelTitle = 26.0;
 constexpr double kBelowPlot = 44.0;  // tick labels and the FPF label
 constexpr double kLegendRow = 15.0;
 constexpr double kFooterLine = 13.0;
-constexpr double kCellWidth = kLeft + kSide + kRight;
+constexpr double kCellWidth = kLeft + kSide + kRight;  // the narrowest cell
 
 const char* const kInk = "#000000";
 const char* const kGrey = "#8c8c8c";
@@ -35,6 +35,27 @@ std::string cat(std::initializer_list<std::string_view> parts) {
   std::string s;
   for (std::string_view p : parts) s.append(p);
   return s;
+}
+
+// Helvetica's advance widths (thousandths of an em) for ' ' to '~'.
+constexpr std::array<short, 95> kHelvetica = {
+    278, 278, 355, 556, 556, 889, 667, 191, 333, 333, 389, 584, 278, 333,  278, 278, 556, 556, 556,
+    556, 556, 556, 556, 556, 556, 556, 278, 278, 584, 584, 584, 556, 1015, 667, 667, 722, 722, 667,
+    611, 778, 722, 278, 500, 667, 556, 833, 722, 778, 667, 778, 722, 667,  611, 722, 667, 944, 667,
+    667, 611, 278, 278, 278, 469, 556, 333, 556, 556, 500, 556, 556, 278,  556, 556, 222, 222, 500,
+    222, 833, 556, 556, 556, 556, 333, 500, 278, 556, 500, 722, 500, 500,  500, 334, 260, 334, 584};
+
+// About how wide a text is set in a sans-serif face, with a tenth to spare for wider faces.
+double textWidth(const std::string& s, double fontSize) {
+  double em = 0.0;
+  for (char ch : s) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c >= 32 && c < 127)
+      em += kHelvetica[c - 32] / 1000.0;
+    else if ((c & 0xC0) != 0x80)
+      em += 0.6;  // a character outside ASCII (UTF-8 lead byte)
+  }
+  return 1.1 * em * fontSize;
 }
 
 std::string trimmed(const std::string& s) {
@@ -157,12 +178,12 @@ void curvePath(Builder& b, const Frame& f, const std::vector<RocPoint>& curve, c
 }
 
 // One legend row: a sample of the line with its marker, the treatment, and what was found.
-void legendRow(Builder& b, double x, double y, const TreatmentStyle& st, const std::string& treatment,
-               const std::string& value, bool withLine) {
+void legendRow(Builder& b, double x, double y, double valueAt, const TreatmentStyle& st,
+               const std::string& treatment, const std::string& value, bool withLine) {
   if (withLine) b.line("legend", {x, y - 3.5}, {x + 30.0, y - 3.5}, st.color, 1.8, st.dash);
   b.marker({x + 15.0, y - 3.5}, st, 7.0);
   b.text("legend", {x + 38.0, y}, treatment, 10.0, TextAnchor::Start);
-  b.text("legend", {x + 112.0, y}, value, 10.0, TextAnchor::Start);
+  b.text("legend", {x + valueAt, y}, value, 10.0, TextAnchor::Start);
 }
 
 double panelHeight(int ntrt) { return kPanelTitle + kSide + kBelowPlot + ntrt * kLegendRow + 10.0; }
@@ -198,29 +219,77 @@ RocFigure layoutRocFigure(const RocPlotModel& m) {
                                    : static_cast<int>(std::ceil(std::sqrt(double(npanels))));
   const int nrows = (npanels + ncols - 1) / ncols;
   const double cellH = panelHeight(ntrt);
-  fig.width = 2.0 * kPad + ncols * kCellWidth;
-  fig.height = kHeader + nrows * cellH + 2.0 * kFooterLine + 2.0 * kPad;
 
+  // The texts first: they decide how wide the cells and the figure are.
   const std::string description = trimmed(m.description);
   const std::string file = trimmed(m.fileName);
   const std::string source =
       file.empty() ? std::string("Data typed at the keyboard") : cat({"Data file: ", file});
-  fig.title = cat({description.empty() ? std::string("ROC curves") : description, " (", source, ")"});
+  const std::string heading = description.empty() ? std::string("ROC curves") : description;
+  fig.title = cat({heading, " (", source, ")"});
+  std::string counts =
+      cat({std::to_string(m.panels.size()), m.panels.size() == 1 ? " reader, " : " readers, ",
+           std::to_string(ntrt), ntrt == 1 ? " treatment" : " treatments"});
+  if (m.negatives > 0 || m.positives > 0)
+    counts = cat({counts, ", ", std::to_string(m.negatives), " actually-negative and ",
+                  std::to_string(m.positives), " actually-positive cases"});
+  const std::string subtitle = cat({source, "; ", counts});
+  const std::array<std::string, 2> footnotes = {
+      "Curves: binormal ROC curves fitted by maximum likelihood, TPF = \u03A6(a + b "
+      "\u03A6\u207B\u00B9(FPF)); "
+      "markers: operating points of the categorized data.",
+      "Average: the binormal curve of the readers' mean a and mean b. Az: area under the fitted curve. "
+      "Dashed grey: chance."};
+
+  std::vector<std::string> names;
+  double nameWidth = 0.0;
+  for (int t = 1; t <= ntrt; ++t) {
+    std::string d = trimmed(m.treatments[static_cast<std::size_t>(t - 1)]);
+    if (d.empty()) d = cat({"Treatment ", std::to_string(t)});
+    nameWidth = std::max(nameWidth, textWidth(d, 10.0));
+    names.push_back(std::move(d));
+  }
+  // Legend values: [panel][row]; the last panel is the averages'.
+  std::vector<std::vector<std::string>> values;
+  double valueWidth = 0.0;
+  for (const ReaderPanel& p : m.panels) {
+    values.emplace_back();
+    for (const ReaderCurve& rc : p.curves)
+      values.back().push_back(rc.fitted
+                                  ? cat({"Az ", fixedText(rc.az, 3), " (SE ", fixedText(rc.seAz, 3), ")"})
+                                  : cat({"no curve: ", rc.reason}));
+  }
+  values.emplace_back();
+  for (const AverageCurve& a : m.averages)
+    values.back().push_back(
+        a.readers > 0
+            ? cat({"Az ", fixedText(a.az, 3), " (a ", fixedText(a.meanA, 2), ", b ", fixedText(a.meanB, 2),
+                   "; ", std::to_string(a.readers), a.readers == 1 ? " reader)" : " readers)"})
+            : cat({"no curve: ", a.reason}));
+  for (const auto& panel : values)
+    for (const std::string& v : panel) valueWidth = std::max(valueWidth, textWidth(v, 10.0));
+
+  const double legendX = 16.0;
+  const double valueAt = 38.0 + std::max(nameWidth, 30.0) + 10.0;
+  const double cellW = std::max(kCellWidth, legendX + valueAt + valueWidth + 8.0);
+  double textW = std::max(textWidth(heading, 16.0) * 1.08, textWidth(subtitle, 11.0));
+  for (const std::string& f : footnotes) textW = std::max(textW, textWidth(f, 9.5));
+  fig.width = 2.0 * kPad + std::max(ncols * cellW, textW);
+  fig.height = kHeader + nrows * cellH + 2.0 * kFooterLine + 2.0 * kPad;
 
   FigShape& bg = b.add(FigShape::Kind::Rect, "background", {{0.0, 0.0}, {fig.width, fig.height}});
   bg.fill = kWhite;
-  b.text("title", {kPad, kPad + 16.0}, description.empty() ? std::string("ROC curves") : description, 16.0,
-         TextAnchor::Start, true);
-  b.text("subtitle", {kPad, kPad + 33.0}, source, 11.0, TextAnchor::Start);
+  b.text("title", {kPad, kPad + 16.0}, heading, 16.0, TextAnchor::Start, true);
+  b.text("subtitle", {kPad, kPad + 33.0}, subtitle, 11.0, TextAnchor::Start);
 
   auto cellOrigin = [&](int index) {
-    return FigPoint{kPad + (index % ncols) * kCellWidth, kHeader + (index / ncols) * cellH};
+    return FigPoint{kPad + (index % ncols) * cellW, kHeader + (index / ncols) * cellH};
   };
   auto legendTop = [&](const Frame& f) { return f.y0 + kSide + kBelowPlot + 12.0; };
 
   int index = 0;
   for (const ReaderPanel& p : m.panels) {
-    const FigPoint c = cellOrigin(index++);
+    const FigPoint c = cellOrigin(index);
     const Frame f{c.x + kLeft, c.y + kPanelTitle};
     const std::string name = trimmed(p.name);
     b.text("panel-title", {f.x0 + kSide / 2.0, c.y + 17.0},
@@ -233,14 +302,14 @@ RocFigure layoutRocFigure(const RocPlotModel& m) {
     for (const ReaderCurve& rc : p.curves)
       for (const RocPoint& pt : rc.points) b.marker(f.map(pt.fpf, pt.tpf), treatmentStyle(rc.treatment), 7.0);
     double y = legendTop(f);
-    for (const ReaderCurve& rc : p.curves) {
-      const std::string desc = trimmed(m.treatments[static_cast<std::size_t>(rc.treatment - 1)]);
-      const std::string value = rc.fitted
-                                    ? cat({"Az ", fixedText(rc.az, 3), " (SE ", fixedText(rc.seAz, 3), ")"})
-                                    : cat({"no curve: ", rc.reason});
-      legendRow(b, c.x + 16.0, y, treatmentStyle(rc.treatment), desc, value, rc.fitted);
+    for (std::size_t i = 0; i < p.curves.size(); ++i) {
+      const ReaderCurve& rc = p.curves[i];
+      legendRow(b, c.x + legendX, y, valueAt, treatmentStyle(rc.treatment),
+                names[static_cast<std::size_t>(rc.treatment - 1)], values[static_cast<std::size_t>(index)][i],
+                rc.fitted);
       y += kLegendRow;
     }
+    ++index;
   }
 
   // The averages.
@@ -254,32 +323,21 @@ RocFigure layoutRocFigure(const RocPlotModel& m) {
       curvePath(b, f, a.curve, treatmentStyle(a.treatment), "average-curve",
                 cat({"avg-t", std::to_string(a.treatment)}), 2.2);
   double y = legendTop(f);
-  for (const AverageCurve& a : m.averages) {
-    const std::string desc = trimmed(m.treatments[static_cast<std::size_t>(a.treatment - 1)]);
-    const std::string value =
-        a.readers > 0
-            ? cat({"Az ", fixedText(a.az, 3), " (a ", fixedText(a.meanA, 2), ", b ", fixedText(a.meanB, 2),
-                   "; ", std::to_string(a.readers), a.readers == 1 ? " reader)" : " readers)"})
-            : cat({"no curve: ", a.reason});
+  for (std::size_t i = 0; i < m.averages.size(); ++i) {
+    const AverageCurve& a = m.averages[i];
     const TreatmentStyle st = treatmentStyle(a.treatment);
-    if (a.readers > 0) {
-      b.line("legend", {c.x + 16.0, y - 3.5}, {c.x + 46.0, y - 3.5}, st.color, 2.2, st.dash);
-    }
-    b.text("legend", {c.x + 54.0, y}, desc, 10.0, TextAnchor::Start);
-    b.text("legend", {c.x + 128.0, y}, value, 10.0, TextAnchor::Start);
+    if (a.readers > 0)
+      b.line("legend", {c.x + legendX, y - 3.5}, {c.x + legendX + 30.0, y - 3.5}, st.color, 2.2, st.dash);
+    b.text("legend", {c.x + legendX + 38.0, y}, names[static_cast<std::size_t>(a.treatment - 1)], 10.0,
+           TextAnchor::Start);
+    b.text("legend", {c.x + legendX + valueAt, y}, values.back()[i], 10.0, TextAnchor::Start);
     y += kLegendRow;
   }
 
   const double fy = fig.height - kPad - kFooterLine + 4.0;
-  b.text("footnote", {kPad, fy},
-         "Curves: binormal ROC curves fitted by maximum likelihood, TPF = \u03A6(a + b "
-         "\u03A6\u207B\u00B9(FPF)); "
-         "markers: operating points of the categorized data.",
-         9.5, TextAnchor::Start, false, false, "#404040");
-  b.text("footnote", {kPad, fy + kFooterLine},
-         "Average: the binormal curve of the readers' mean a and mean b. Az: area under the fitted curve. "
-         "Dashed grey: chance.",
-         9.5, TextAnchor::Start, false, false, "#404040");
+  for (std::size_t i = 0; i < footnotes.size(); ++i)
+    b.text("footnote", {kPad, fy + static_cast<double>(i) * kFooterLine}, footnotes[i], 9.5,
+           TextAnchor::Start, false, false, "#404040");
   return fig;
 }
 

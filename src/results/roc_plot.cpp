@@ -99,6 +99,8 @@ RocPlotModel makeRocPlot(const PlotStudyInput& in) {
   m.description = in.description;
   m.fileName = in.fileName;
   m.treatments = in.treatments;
+  m.negatives = in.negatives;
+  m.positives = in.positives;
   const int nrdr = static_cast<int>(in.readers.size());
   const int ntrt = static_cast<int>(in.treatments.size());
 

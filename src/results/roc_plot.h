@@ -30,6 +30,7 @@ struct PlotStudyInput {
   std::string fileName;                 // data file (or store file); empty for typed data not saved
   std::vector<std::string> readers;     // names, reader r at r - 1
   std::vector<std::string> treatments;  // descriptions, treatment t at t - 1
+  int negatives = 0, positives = 0;     // cases per reader; 0 when not known
   std::vector<PlotFitInput> fits;
 };
 
@@ -62,6 +63,7 @@ struct RocPlotModel {
   std::string description;
   std::string fileName;
   std::vector<std::string> treatments;
+  int negatives = 0, positives = 0;
   std::vector<ReaderPanel> panels;
   std::vector<AverageCurve> averages;  // one per treatment
 };

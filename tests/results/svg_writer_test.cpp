@@ -94,6 +94,48 @@ TEST_F(SvgFile, ParsesAndHoldsOneCurvePerFittedReaderAndTreatment) {
   EXPECT_NE(doc.find(">no curve: perfect performance</text>"), std::string::npos);
 }
 
+TEST_F(SvgFile, LargestStudyKeepsEveryCurveAndPanel) {
+  // 10 readers x 5 treatments; every seventh fit degenerate, every eleventh not converged.
+  PlotStudyInput s;
+  s.description = "Ten readers, five treatments";
+  s.treatments = {"WWWWWWWWWWWW", "B", "", "Treatment D", "E"};
+  s.negatives = 2000;
+  s.positives = 2000;
+  int fitted = 0, k = 0;
+  for (int r = 1; r <= 10; ++r) {
+    s.readers.push_back("Reader number " + std::to_string(r));
+    for (int t = 1; t <= 5; ++t, ++k) {
+      const std::vector<RocPoint> pts = {{0, 0}, {0.2 + 0.01 * r, 0.5 + 0.05 * t}, {1, 1}};
+      if (k % 7 == 3) {
+        s.fits.push_back(testing::degenerate(r, t, 1 + k % 10, pts));
+      } else {
+        s.fits.push_back(testing::fitted(r, t, 0.5 + 0.2 * t, 0.6 + 0.05 * r, pts));
+        if (k % 11 == 5)
+          s.fits.back().status = PlotFitInput::Status::NotConverged;
+        else
+          ++fitted;
+      }
+    }
+  }
+  const RocFigure fig = layoutRocFigure(makeRocPlot(s));
+  std::string error;
+  ASSERT_TRUE(writeSvgFile(path("big-1.svg"), fig, error)) << error;
+  ASSERT_EQ(run("xmllint --noout '" + path("big-1.svg") + "'"), 0);
+  const std::string doc = capture("cat '" + path("big-1.svg") + "'", path("copy"));
+  EXPECT_EQ(count(doc, "<path class=\"curve\""), static_cast<std::size_t>(fitted));
+  EXPECT_EQ(count(doc, "<path class=\"average-curve\""), 5u);
+  EXPECT_EQ(count(doc, "class=\"frame\""), 11u);
+  EXPECT_NE(doc.find(">Treatment 3</text>"), std::string::npos);  // an empty description
+  // Every shape lies inside the figure.
+  for (const FigShape& sh : fig.shapes)
+    for (const FigPoint& p : sh.pts) {
+      EXPECT_GE(p.x, 0.0);
+      EXPECT_LE(p.x, fig.width);
+      EXPECT_GE(p.y, 0.0);
+      EXPECT_LE(p.y, fig.height);
+    }
+}
+
 // Reads a binary PPM (P6, maxval 255).
 struct Image {
   int w = 0, h = 0;
