@@ -1,7 +1,6 @@
 // quelbro-win: the dialogue in the input/output window of a multiple-document frame.
 #include <QApplication>
 #include <QFileInfo>
-
 #include <clocale>
 
 #include "console/clock.h"
@@ -9,9 +8,11 @@
 #include "console/window/main_frame.h"
 #include "console/window/project_icon.h"
 #include "console/window/qt_file_chooser.h"
+#include "console/window/roc_plot_window.h"
 #include "console/window/shell_dialogs.h"
 #include "console/window/window_console.h"
 #include "dialogue/program.h"
+#include "results/run_observers.h"
 
 int main(int argc, char** argv) {
   // Before anything opens a file.
@@ -34,6 +35,9 @@ int main(int argc, char** argv) {
   quelbro::WindowConsole console(frame);
   quelbro::QtFileChooser chooser;
   quelbro::SystemClock clock;
-  if (!frame.startProgram([&] { quelbro::runWindowedProgram(console, clock, chooser, &frame); })) return 0;
+  quelbro::RocPlotOpener plots(frame, dialogs);
+  quelbro::RunObservers observers({&frame, &plots});  // Export Results and the ROC Curves children
+  if (!frame.startProgram([&] { quelbro::runWindowedProgram(console, clock, chooser, &observers); }))
+    return 0;
   return QApplication::exec();
 }

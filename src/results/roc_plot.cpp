@@ -70,8 +70,8 @@ std::vector<RocPoint> binormalCurve(double a, double b) {
   return out;
 }
 
-std::string noCurveReason(PlotFitInput::Status status, int degenerateType) {
-  if (status == PlotFitInput::Status::NotConverged) return "fit did not converge";
+std::string noCurveReason(FitStatus status, int degenerateType) {
+  if (status == FitStatus::NotConverged) return "fit did not converge";
   switch (degenerateType) {
     case 1:
       return "a single category";
@@ -94,15 +94,15 @@ std::string noCurveReason(PlotFitInput::Status status, int degenerateType) {
   }
 }
 
-RocPlotModel makeRocPlot(const PlotStudyInput& in) {
+RocPlotModel makeRocPlot(const DatasetResults& in) {
   RocPlotModel m;
   m.description = in.description;
-  m.fileName = in.fileName;
-  m.treatments = in.treatments;
+  m.fileName = in.inputFile.substr(in.inputFile.find_last_of("/\\") + 1);
+  for (const TreatmentRecord& t : in.treatments) m.treatments.push_back(t.description);
   m.negatives = in.negatives;
   m.positives = in.positives;
-  const int nrdr = static_cast<int>(in.readers.size());
-  const int ntrt = static_cast<int>(in.treatments.size());
+  const int nrdr = in.readerCount();
+  const int ntrt = in.treatmentCount();
 
   std::vector<double> sumA(static_cast<std::size_t>(ntrt), 0.0), sumB(sumA);
   std::vector<int> count(static_cast<std::size_t>(ntrt), 0);
@@ -112,14 +112,14 @@ RocPlotModel makeRocPlot(const PlotStudyInput& in) {
     panel.reader = r;
     panel.name = in.readers[static_cast<std::size_t>(r - 1)];
     for (int t = 1; t <= ntrt; ++t) {
-      for (const PlotFitInput& f : in.fits) {
+      for (const FitRecord& f : in.fits) {
         if (f.reader != r || f.treatment != t) continue;
         ReaderCurve c;
         c.treatment = t;
         for (const RocPoint& p : f.points)
           if (!isCorner(p)) c.points.push_back(p);
         const bool finite = std::isfinite(f.a) && std::isfinite(f.b);
-        if (f.status == PlotFitInput::Status::Fitted && finite) {
+        if (f.status == FitStatus::Fitted && finite) {
           c.fitted = true;
           c.a = f.a;
           c.b = f.b;
@@ -130,8 +130,8 @@ RocPlotModel makeRocPlot(const PlotStudyInput& in) {
           sumB[static_cast<std::size_t>(t - 1)] += f.b;
           count[static_cast<std::size_t>(t - 1)] += 1;
         } else {
-          c.reason = f.status == PlotFitInput::Status::Fitted ? std::string("estimates not finite")
-                                                              : noCurveReason(f.status, f.degenerateType);
+          c.reason = f.status == FitStatus::Fitted ? std::string("estimates not finite")
+                                                   : noCurveReason(f.status, f.degenerateType);
         }
         panel.curves.push_back(std::move(c));
         break;

@@ -5,34 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "results/results.h"
+
 namespace quelbro {
 
-struct RocPoint {
-  double fpf = 0.0;
-  double tpf = 0.0;
-};
-
-// What the plot needs of one reader and treatment's fit on all cases.
-struct PlotFitInput {
-  enum class Status { Fitted, Degenerate, NotConverged };
-  int reader = 0;     // 1-based
-  int treatment = 0;  // 1-based
-  Status status = Status::Fitted;
-  int degenerateType = 0;  // 1..10 when degenerate
-  double a = 0.0, b = 0.0;
-  double az = 0.0, seAz = 0.0;
-  std::vector<RocPoint> points;  // operating points of the categorized data, corners included
-};
-
-// What the plot needs of one dataset.
-struct PlotStudyInput {
-  std::string description;              // the data description
-  std::string fileName;                 // data file (or store file); empty for typed data not saved
-  std::vector<std::string> readers;     // names, reader r at r - 1
-  std::vector<std::string> treatments;  // descriptions, treatment t at t - 1
-  int negatives = 0, positives = 0;     // cases per reader; 0 when not known
-  std::vector<PlotFitInput> fits;
-};
+using RocPoint = OperatingPoint;
 
 // One reader's curve under one treatment, or its operating points only.
 struct ReaderCurve {
@@ -61,8 +38,8 @@ struct AverageCurve {
 
 struct RocPlotModel {
   std::string description;
-  std::string fileName;
-  std::vector<std::string> treatments;
+  std::string fileName;                 // empty for typed data
+  std::vector<std::string> treatments;  // descriptions, treatment t at t - 1
   int negatives = 0, positives = 0;
   std::vector<ReaderPanel> panels;
   std::vector<AverageCurve> averages;  // one per treatment
@@ -77,8 +54,9 @@ inline constexpr double kCurveStep = 0.005;
 std::vector<RocPoint> binormalCurve(double a, double b);
 
 // Why a reader has no curve, in a few words (degenerate data or no convergence).
-std::string noCurveReason(PlotFitInput::Status status, int degenerateType);
+std::string noCurveReason(FitStatus status, int degenerateType);
 
-RocPlotModel makeRocPlot(const PlotStudyInput& in);
+// The model of one dataset from its records; the file is named without its folder.
+RocPlotModel makeRocPlot(const DatasetResults& in);
 
 }  // namespace quelbro

@@ -20,8 +20,9 @@ inline double PhiInverse(double p) {
   return 0.5 * (lo + hi);
 }
 
-inline PlotFitInput fitted(int r, int t, double a, double b, std::vector<RocPoint> points = {}) {
-  PlotFitInput f;
+inline FitRecord fitted(int r, int t, double a, double b, std::vector<RocPoint> points = {}) {
+  FitRecord f;
+  f.status = FitStatus::Fitted;
   f.reader = r;
   f.treatment = t;
   f.a = a;
@@ -32,24 +33,32 @@ inline PlotFitInput fitted(int r, int t, double a, double b, std::vector<RocPoin
   return f;
 }
 
-inline PlotFitInput degenerate(int r, int t, int type, std::vector<RocPoint> points) {
-  PlotFitInput f;
+inline FitRecord degenerate(int r, int t, int type, std::vector<RocPoint> points) {
+  FitRecord f;
   f.reader = r;
   f.treatment = t;
-  f.status = PlotFitInput::Status::Degenerate;
+  f.status = FitStatus::Degenerate;
   f.degenerateType = type;
-  f.a = 1e38;  // what is left in the record of a degenerate fit is never drawn
   f.points = std::move(points);
   return f;
 }
 
 // Three readers, two treatments: reader 3 is degenerate (perfect) under treatment 2.
-inline PlotStudyInput threeReaders() {
-  PlotStudyInput s;
-  s.description = "Film versus digital";
-  s.fileName = "study.dat";
-  s.readers = {"Dr. Adams", "Dr. Baker", "Dr. Chen"};
-  s.treatments = {"Film        ", "Digital     "};
+inline DatasetResults study(std::string description, std::vector<std::string> readers,
+                            std::vector<std::string> treatments) {
+  DatasetResults s;
+  s.dataset = 1;
+  s.description = std::move(description);
+  s.readers = std::move(readers);
+  for (std::size_t t = 0; t < treatments.size(); ++t)
+    s.treatments.push_back({static_cast<int>(t) + 1, treatments[t], 1});
+  return s;
+}
+
+inline DatasetResults threeReaders() {
+  DatasetResults s =
+      study("Film versus digital", {"Dr. Adams", "Dr. Baker", "Dr. Chen"}, {"Film", "Digital"});
+  s.inputFile = "/home/someone/studies/study.dat";
   const std::vector<RocPoint> pts = {{0, 0}, {0.1, 0.45}, {0.3, 0.7}, {0.6, 0.9}, {1, 1}};
   s.fits = {fitted(1, 1, 1.0, 0.8, pts), fitted(1, 2, 1.6, 1.1, pts),
             fitted(2, 1, 1.5, 1.0, pts), fitted(2, 2, 2.0, 0.9, pts),

@@ -81,6 +81,7 @@ TEST(RocPlot, EachFittedReaderCarriesItsCurveAndPoints) {
   ASSERT_EQ(m.panels.size(), 3u);
   const ReaderCurve& c = m.panels[1].curves[1];  // Dr. Baker, Digital
   EXPECT_EQ(m.panels[1].name, "Dr. Baker");
+  EXPECT_EQ(m.fileName, "study.dat");  // without the folder
   EXPECT_EQ(c.treatment, 2);
   ASSERT_TRUE(c.fitted);
   expectBinormal(c.curve, 2.0, 0.9);
@@ -101,8 +102,8 @@ TEST(RocPlot, DegenerateReadersCarryPointsAndNoCurve) {
   EXPECT_EQ(c.points[0].tpf, 1.0);
   EXPECT_EQ(c.reason, "perfect performance");
 
-  PlotStudyInput s = testing::threeReaders();
-  s.fits[0].status = PlotFitInput::Status::NotConverged;
+  DatasetResults s = testing::threeReaders();
+  s.fits[0].status = FitStatus::NotConverged;
   EXPECT_EQ(makeRocPlot(s).panels[0].curves[0].reason, "fit did not converge");
   EXPECT_TRUE(makeRocPlot(s).panels[0].curves[0].curve.empty());
 }
@@ -127,8 +128,8 @@ TEST(RocPlot, AverageCurveIsTheCurveOfTheMeanParameters) {
 }
 
 TEST(RocPlot, TreatmentWithoutAnyFittedReaderHasNoAverageCurve) {
-  PlotStudyInput s = testing::threeReaders();
-  for (PlotFitInput& f : s.fits)
+  DatasetResults s = testing::threeReaders();
+  for (FitRecord& f : s.fits)
     if (f.treatment == 2) f = testing::degenerate(f.reader, 2, 2, {{0, 0}, {0.4, 0.7}, {1, 1}});
   const RocPlotModel m = makeRocPlot(s);
   EXPECT_EQ(m.averages[1].readers, 0);

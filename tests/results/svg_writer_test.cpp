@@ -70,7 +70,7 @@ std::size_t count(const std::string& s, const std::string& what) {
 }
 
 TEST_F(SvgFile, ParsesAndHoldsOneCurvePerFittedReaderAndTreatment) {
-  PlotStudyInput s = testing::threeReaders();
+  DatasetResults s = testing::threeReaders();
   s.description = "Film & digital <\"pilot\"> caf\xE9";
   const RocFigure fig = layoutRocFigure(makeRocPlot(s));
   std::string error;
@@ -96,9 +96,8 @@ TEST_F(SvgFile, ParsesAndHoldsOneCurvePerFittedReaderAndTreatment) {
 
 TEST_F(SvgFile, LargestStudyKeepsEveryCurveAndPanel) {
   // 10 readers x 5 treatments; every seventh fit degenerate, every eleventh not converged.
-  PlotStudyInput s;
-  s.description = "Ten readers, five treatments";
-  s.treatments = {"WWWWWWWWWWWW", "B", "", "Treatment D", "E"};
+  DatasetResults s =
+      testing::study("Ten readers, five treatments", {}, {"WWWWWWWWWWWW", "B", "", "Treatment D", "E"});
   s.negatives = 2000;
   s.positives = 2000;
   int fitted = 0, k = 0;
@@ -111,7 +110,7 @@ TEST_F(SvgFile, LargestStudyKeepsEveryCurveAndPanel) {
       } else {
         s.fits.push_back(testing::fitted(r, t, 0.5 + 0.2 * t, 0.6 + 0.05 * r, pts));
         if (k % 11 == 5)
-          s.fits.back().status = PlotFitInput::Status::NotConverged;
+          s.fits.back().status = FitStatus::NotConverged;
         else
           ++fitted;
       }
@@ -167,10 +166,7 @@ struct Image {
 TEST_F(SvgFile, RenderedCurveLiesWhereTheFormulaPutsIt) {
   // One reader, one treatment, no operating points: every blue pixel belongs to the curve
   // (and to the legend sample, which lies below the panel).
-  PlotStudyInput s;
-  s.description = "Known curve";
-  s.readers = {"Reader"};
-  s.treatments = {"Film"};
+  DatasetResults s = testing::study("Known curve", {"Reader"}, {"Film"});
   const double a = 1.2, b = 0.8;
   s.fits = {testing::fitted(1, 1, a, b)};
   const RocFigure fig = layoutRocFigure(makeRocPlot(s));

@@ -2,12 +2,15 @@
 // in the Window menu, curves painted where the formula puts them at any size, saved and printed.
 #include "console/window/roc_plot_window.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QMdiArea>
 #include <QMenu>
 #include <cmath>
 
+#include "console/clock.h"
 #include "results/plot_study.h"
 #include "results/svg_writer.h"
 #include "window_fixture.h"
@@ -19,11 +22,8 @@ constexpr double kA = 1.2, kB = 0.8;
 
 // One reader, one treatment, no operating points: the only blue in the panel is the curve.
 RocFigure knownFigure() {
-  PlotStudyInput s;
-  s.description = "Known curve";
-  s.fileName = "known.dat";
-  s.readers = {"Reader"};
-  s.treatments = {"Film"};
+  DatasetResults s = study("Known curve", {"Reader"}, {"Film"});
+  s.inputFile = "known.dat";
   s.fits = {fitted(1, 1, kA, kB)};
   return layoutRocFigure(makeRocPlot(s));
 }
@@ -144,6 +144,67 @@ TEST(RocPlotChild, SavesPngAndSvgAndPrints) {
   ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
   EXPECT_TRUE(pdf.read(5) == "%PDF-");
   EXPECT_EQ(s.frame.lastPrint().linesPrinted, 0);  // the text was not printed instead
+}
+
+// Keeps a copy of every dataset's records and hands them on to the window.
+class Recorder : public RunObserver {
+ public:
+  explicit Recorder(RunObserver& next) : next_(next) {}
+  void datasetFinished(const DatasetResults& r) override {
+    seen.push_back(r);
+    next_.datasetFinished(r);
+  }
+  std::vector<DatasetResults> seen;
+
+ private:
+  RunObserver& next_;
+};
+
+TEST(RocPlotChild, OpensForEachDatasetTheProgramAnalyses) {
+  const QString study = QDir(QCoreApplication::applicationDirPath())
+                            .absoluteFilePath(QStringLiteral("../../examples/study.dat"));
+  ASSERT_TRUE(QFileInfo::exists(study)) << study.toStdString();
+  Shell s;
+  WindowConsole console(s.frame);
+  Typist typist(s, console, {"y", "n", "q"});
+  ListedChooser chooser({study.toStdString()});
+  FixedClock clock{2026, 12, 8, 10, 30, 0};
+  RocPlotOpener opener(s.frame, s.dialogs);
+  Recorder recorder(opener);
+  bool returned = false;
+  QTimer watchdog;
+  watchdog.setSingleShot(true);
+  QObject::connect(&watchdog, &QTimer::timeout, [&] { s.frame.close(); });
+  watchdog.start(20000);
+  ASSERT_TRUE(s.frame.startProgram([&] {
+    runWindowedProgram(console, clock, chooser, &recorder);
+    returned = true;
+  }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return returned; }, 30000));
+  ASSERT_TRUE(watchdog.isActive()) << "the dialogue asked more than the script answered";
+  ASSERT_EQ(recorder.seen.size(), 1u);
+
+  std::vector<RocPlotWindow*> plots;
+  for (QMdiSubWindow* sub : s.frame.mdiArea()->subWindowList())
+    if (auto* p = qobject_cast<RocPlotWindow*>(sub->widget())) plots.push_back(p);
+  ASSERT_EQ(plots.size(), 1u);
+  EXPECT_EQ(plots[0]->windowTitle(), QStringLiteral("ROC Curves"));
+  // The keyboard stayed with the dialogue.
+  EXPECT_EQ(QApplication::focusWidget(), s.io());
+  EXPECT_EQ(s.frame.mdiArea()->activeSubWindow(), s.frame.ioSubWindow());
+
+  // One curve per fitted reader and treatment, one average per treatment with a fitted reader.
+  const DatasetResults& r = recorder.seen[0];
+  std::size_t fittedFits = 0, curves = 0, averages = 0;
+  for (const FitRecord& f : r.fits) fittedFits += f.status == FitStatus::Fitted ? 1 : 0;
+  for (const FigShape& sh : plots[0]->figure().shapes) {
+    curves += sh.role == "curve" ? 1 : 0;
+    averages += sh.role == "average-curve" ? 1 : 0;
+  }
+  EXPECT_GT(fittedFits, 0u);
+  EXPECT_EQ(curves, fittedFits);
+  EXPECT_EQ(averages, static_cast<std::size_t>(r.treatmentCount()));
+  EXPECT_NE(plots[0]->figure().title.find("study.dat"), std::string::npos);
 }
 
 }  // namespace

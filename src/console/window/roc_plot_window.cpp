@@ -247,4 +247,9 @@ QMdiSubWindow* openRocPlotChild(MainFrame& frame, ShellDialogs& dialogs, RocFigu
   return sub;
 }
 
+void RocPlotOpener::datasetFinished(const DatasetResults& results) {
+  if (frame_.isClosed()) return;  // the frame is going away: nothing to show it in
+  openRocPlotChild(frame_, dialogs_, layoutRocFigure(makeRocPlot(results)), results.dataset);
+}
+
 }  // namespace quelbro

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "console/window/shell_dialogs.h"
+#include "results/results.h"
 #include "results/roc_figure.h"
 
 class QMdiSubWindow;
@@ -53,5 +54,16 @@ inline constexpr const char* kPlotSaveSuffix = "png";
 // Opens the figure of dataset `dataset` (1-based) in an "ROC Curves" child beside the
 // Input/Output child; the keyboard stays where it was.
 QMdiSubWindow* openRocPlotChild(MainFrame& frame, ShellDialogs& dialogs, RocFigure fig, int dataset);
+
+// Opens the ROC Curves child of every dataset the program finishes.
+class RocPlotOpener : public RunObserver {
+ public:
+  RocPlotOpener(MainFrame& frame, ShellDialogs& dialogs) : frame_(frame), dialogs_(dialogs) {}
+  void datasetFinished(const DatasetResults& results) override;
+
+ private:
+  MainFrame& frame_;
+  ShellDialogs& dialogs_;
+};
 
 }  // namespace quelbro
