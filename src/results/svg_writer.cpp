@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -201,8 +202,11 @@ std::string svgDocument(const RocFigure& fig) {
 }
 
 bool writeSvgFile(const std::string& path, const RocFigure& fig, std::string& error) {
+  // Written beside the target and renamed when whole, so that a failed write leaves no torn
+  // figure and an existing one stays as it was.
   const std::string doc = svgDocument(fig);
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  const std::string part = path + ".part";
+  std::ofstream f(part, std::ios::binary | std::ios::trunc);
   if (!f) {
     error = std::strerror(errno);
     return false;
@@ -210,7 +214,13 @@ bool writeSvgFile(const std::string& path, const RocFigure& fig, std::string& er
   f.write(doc.data(), static_cast<std::streamsize>(doc.size()));
   f.close();
   if (!f) {
-    error = "write failed";
+    error = "the file could not be written whole";
+    std::remove(part.c_str());
+    return false;
+  }
+  if (std::rename(part.c_str(), path.c_str()) != 0) {
+    error = std::strerror(errno);
+    std::remove(part.c_str());
     return false;
   }
   return true;
@@ -218,6 +228,16 @@ bool writeSvgFile(const std::string& path, const RocFigure& fig, std::string& er
 
 std::string plotFileName(const std::string& prefix, int dataset) {
   return prefix + '-' + std::to_string(dataset) + ".svg";
+}
+
+void PlotFiles::datasetFinished(const DatasetResults& results) {
+  const std::string name = plotFileName(prefix_, results.dataset);
+  std::string error;
+  if (writeSvgFile(name, layoutRocFigure(makeRocPlot(results)), error)) {
+    written_.push_back(name);
+  } else {
+    failures_.push_back(name + ": " + error);
+  }
 }
 
 }  // namespace quelbro

@@ -3,7 +3,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "results/results.h"
 #include "results/roc_figure.h"
 
 namespace quelbro {
@@ -19,5 +21,19 @@ bool writeSvgFile(const std::string& path, const RocFigure& fig, std::string& er
 
 // PREFIX-<dataset>.svg for the 1-based dataset number of the run.
 std::string plotFileName(const std::string& prefix, int dataset);
+
+// Writes PREFIX-<dataset>.svg for every dataset the run finishes (quelbro-con --plot PREFIX).
+// A file that cannot be written does not stop the run: its name and the reason are kept.
+class PlotFiles : public RunObserver {
+ public:
+  explicit PlotFiles(std::string prefix) : prefix_(std::move(prefix)) {}
+  void datasetFinished(const DatasetResults& results) override;
+  const std::vector<std::string>& written() const { return written_; }
+  const std::vector<std::string>& failures() const { return failures_; }  // "FILE: reason"
+
+ private:
+  std::string prefix_;
+  std::vector<std::string> written_, failures_;
+};
 
 }  // namespace quelbro

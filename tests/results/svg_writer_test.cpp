@@ -135,6 +135,25 @@ TEST_F(SvgFile, LargestStudyKeepsEveryCurveAndPanel) {
     }
 }
 
+TEST_F(SvgFile, PlotFilesWritesOneFigurePerDatasetAndKeepsFailures) {
+  PlotFiles plots(path("out"));
+  DatasetResults first = testing::threeReaders();
+  DatasetResults second = testing::threeReaders();
+  second.dataset = 2;
+  plots.datasetFinished(first);
+  plots.datasetFinished(second);
+  EXPECT_EQ(plots.written(), (std::vector<std::string>{path("out-1.svg"), path("out-2.svg")}));
+  EXPECT_TRUE(plots.failures().empty());
+  EXPECT_EQ(run("xmllint --noout '" + path("out-1.svg") + "' '" + path("out-2.svg") + "'"), 0);
+
+  PlotFiles nowhere(path("no-such-folder/out"));
+  nowhere.datasetFinished(first);
+  EXPECT_TRUE(nowhere.written().empty());
+  ASSERT_EQ(nowhere.failures().size(), 1u);
+  EXPECT_EQ(nowhere.failures()[0], path("no-such-folder/out-1.svg") + ": No such file or directory");
+  EXPECT_FALSE(fs::exists(path("no-such-folder")));
+}
+
 // Reads a binary PPM (P6, maxval 255).
 struct Image {
   int w = 0, h = 0;
