@@ -46,7 +46,8 @@ run-win: build ## start quelbro-win in examples/
 	@$(WITH_XDG) cd examples && $(CURDIR)/$(BUILD)/quelbro-win
 
 # quelbro-win on a virtual X display, answered by simulated keys up to the second treatment's
-# description; the frame is saved as docs/quelbro-win.png.
+# description; the frame is saved as docs/quelbro-win.png. Then the example study read through
+# the open dialog, with its ROC Curves child beside the text: docs/quelbro-win-roc.png.
 SHOT_ANSWERS := n n n "Demo study typed in the window" 2 "Dr. Able" 2 "CT scan"
 screenshot: build ## save docs/quelbro-win.png: quelbro-win in the middle of a dialogue
 	@scripts/install-deps $(DEPS_TEST)
@@ -63,6 +64,21 @@ screenshot: build ## save docs/quelbro-win.png: quelbro-win in the middle of a d
 	  xwd -id $$win -silent | xwdtopnm 2>/dev/null | pnmtopng > ../../docs/quelbro-win.png; \
 	  kill $$pid'
 	@echo "docs/quelbro-win.png written"
+	@cp examples/study.dat $(BUILD)/screenshot/
+	@cd $(BUILD)/screenshot && xvfb-run -a -s "-screen 0 1600x900x24" sh -c '\
+	  ../quelbro-win & pid=$$!; win=""; \
+	  for i in $$(seq 1 60); do \
+	    win=$$(xdotool search --onlyvisible --name "^quelbro-win$$" 2>/dev/null | head -n 1); \
+	    [ -n "$$win" ] && break; sleep 0.25; done; \
+	  [ -n "$$win" ] || { echo "quelbro-win did not show its window"; kill $$pid; exit 1; }; \
+	  sleep 1; xdotool windowfocus --sync $$win; sleep 0.3; \
+	  xdotool type --delay 20 y; xdotool key Return; sleep 1.5; \
+	  xdotool type --delay 20 "$$PWD/study.dat"; xdotool key Return; sleep 1; \
+	  xdotool windowfocus --sync $$win; sleep 0.3; \
+	  xdotool type --delay 20 n; xdotool key Return; sleep 3; \
+	  xwd -id $$win -silent | xwdtopnm 2>/dev/null | pnmtopng > ../../docs/quelbro-win-roc.png; \
+	  kill $$pid'
+	@echo "docs/quelbro-win-roc.png written"
 
 # The bundled example study, answers from a script; the report file is shown after the screen.
 demo: build ## run quelbro-con on the example study and show its report

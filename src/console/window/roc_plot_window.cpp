@@ -208,34 +208,40 @@ QMdiSubWindow* openRocPlotChild(MainFrame& frame, ShellDialogs& dialogs, RocFigu
   sub->setWindowTitle(title);
   plot->setWindowTitle(title);
 
-  // Beside the Input/Output child, as tall as it fits, in the figure's proportions; each
-  // further dataset a little lower and to the right. The frame widens for the first one when
-  // the screen has the room.
-  const QRect ioRect = io->geometry();
-  const int frameBorder = 2 * sub->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, sub);
-  const int titleBar = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub) + frameBorder / 2;
-  int viewWidth = mdi->viewport()->width();
-  int height = std::max(240, mdi->viewport()->height() - 2 * kGap);
-  const double aspect = plot->figure().width / std::max(1.0, plot->figure().height);
-  int width = qRound((height - titleBar) * aspect) + frameBorder;
+  // Beside the Input/Output child at the figure's own size where the screen has the room (the
+  // frame grows for it), smaller in the same proportions where it has not; each further
+  // dataset a little lower and to the right.
+  const int border = 2 * sub->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, sub);
+  const int titleBar = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub) + border / 2;
+  const double figW = plot->figure().width, figH = std::max(1.0, plot->figure().height);
   const int step = 24 * ((dataset - 1) % 8);
-  const int x = ioRect.right() + 1 + kGap + step;
-  const int needed = x + width + kGap - viewWidth;
-  if (needed > 0 && !frame.isMaximized() && !frame.isFullScreen()) {
-    const QScreen* screen = frame.screen();
-    const int room =
-        screen != nullptr ? screen->availableGeometry().right() - frame.frameGeometry().right() : 0;
-    if (room > 0) {
-      const int grow = std::min(needed, room);
-      frame.resize(frame.width() + grow, frame.height());
-      viewWidth += grow;
+  int x = io->geometry().right() + 1 + kGap + step;
+  const int y = kGap + step;
+  int viewW = mdi->viewport()->width(), viewH = mdi->viewport()->height();
+  const int needW = x + qRound(figW) + border + kGap - viewW;
+  const int needH = y + qRound(figH) + titleBar + kGap - viewH;
+  const QScreen* screen = frame.screen();
+  if ((needW > 0 || needH > 0) && screen != nullptr && !frame.isMaximized() && !frame.isFullScreen()) {
+    const QRect avail = screen->availableGeometry(), outer = frame.frameGeometry();
+    const int growW = std::clamp(needW, 0, std::max(0, avail.right() - outer.right()));
+    const int growH = std::clamp(needH, 0, std::max(0, avail.bottom() - outer.bottom()));
+    if (growW > 0 || growH > 0) {
+      frame.resize(frame.width() + growW, frame.height() + growH);
+      viewW += growW;
+      viewH += growH;
     }
   }
-  if (x + width + kGap > viewWidth) {
-    width = std::max(200, viewWidth - x - kGap);
-    height = qRound((width - frameBorder) / aspect) + titleBar;
+  auto scaleIn = [&](int roomW, int roomH) {
+    return std::min({1.0, (roomW - border) / figW, (roomH - titleBar) / figH});
+  };
+  double scale = scaleIn(viewW - x - kGap, viewH - y - kGap);
+  if ((figW * scale) < 280.0) {
+    // No room beside it: over the right part of the frame instead.
+    scale = scaleIn(viewW - 2 * kGap - step, viewH - y - kGap);
+    x = std::max(kGap, viewW - kGap - qRound(figW * scale) - border);
   }
-  sub->setGeometry(std::max(kGap, std::min(x, viewWidth - width - kGap)), kGap + step, width, height);
+  scale = std::max(scale, 0.2);
+  sub->setGeometry(x, y, qRound(figW * scale) + border, qRound(figH * scale) + titleBar);
   sub->show();
 
   // The dialogue goes on in the Input/Output child.
