@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 namespace quelbro {
@@ -233,7 +234,9 @@ std::string plotFileName(const std::string& prefix, int dataset) {
 void PlotFiles::datasetFinished(const DatasetResults& results) {
   const std::string name = plotFileName(prefix_, results.dataset);
   std::string error;
-  if (writeSvgFile(name, layoutRocFigure(makeRocPlot(results)), error)) {
+  if (!replace_ && std::filesystem::exists(std::filesystem::symlink_status(name))) {
+    failures_.push_back(name + ": the file exists (--force replaces it)");
+  } else if (writeSvgFile(name, layoutRocFigure(makeRocPlot(results)), error)) {
     written_.push_back(name);
   } else {
     failures_.push_back(name + ": " + error);

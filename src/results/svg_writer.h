@@ -23,16 +23,19 @@ bool writeSvgFile(const std::string& path, const RocFigure& fig, std::string& er
 std::string plotFileName(const std::string& prefix, int dataset);
 
 // Writes PREFIX-<dataset>.svg for every dataset the run finishes (quelbro-con --plot PREFIX).
-// A file that cannot be written does not stop the run: its name and the reason are kept.
+// An existing file is replaced only when `replace` is set. A file that cannot be written does
+// not stop the run: its name and the reason are kept.
 class PlotFiles : public RunObserver {
  public:
-  explicit PlotFiles(std::string prefix) : prefix_(std::move(prefix)) {}
+  explicit PlotFiles(std::string prefix, bool replace = true)
+      : prefix_(std::move(prefix)), replace_(replace) {}
   void datasetFinished(const DatasetResults& results) override;
   const std::vector<std::string>& written() const { return written_; }
   const std::vector<std::string>& failures() const { return failures_; }  // "FILE: reason"
 
  private:
   std::string prefix_;
+  bool replace_;
   std::vector<std::string> written_, failures_;
 };
 

@@ -152,6 +152,14 @@ TEST_F(SvgFile, PlotFilesWritesOneFigurePerDatasetAndKeepsFailures) {
   ASSERT_EQ(nowhere.failures().size(), 1u);
   EXPECT_EQ(nowhere.failures()[0], path("no-such-folder/out-1.svg") + ": No such file or directory");
   EXPECT_FALSE(fs::exists(path("no-such-folder")));
+
+  // Without leave to replace, an existing figure stays as it was.
+  PlotFiles keep(path("out"), false);
+  fs::resize_file(path("out-1.svg"), 10);
+  keep.datasetFinished(first);
+  ASSERT_EQ(keep.failures().size(), 1u);
+  EXPECT_EQ(keep.failures()[0], path("out-1.svg") + ": the file exists (--force replaces it)");
+  EXPECT_EQ(fs::file_size(path("out-1.svg")), 10u);
 }
 
 // Reads a binary PPM (P6, maxval 255).
