@@ -49,7 +49,7 @@ run-win: build ## start quelbro-win in examples/
 # description; the frame is saved as docs/quelbro-win.png. Then the example study read through
 # the open dialog, with its ROC Curves child beside the text: docs/quelbro-win-roc.png.
 SHOT_ANSWERS := n n n "Demo study typed in the window" 2 "Dr. Able" 2 "CT scan"
-screenshot: build ## save docs/quelbro-win.png: quelbro-win in the middle of a dialogue
+screenshot: build ## save docs/quelbro-win.png and docs/quelbro-win-roc.png (quelbro-win at work)
 	@scripts/install-deps $(DEPS_TEST)
 	@mkdir -p docs $(BUILD)/screenshot
 	@$(WITH_XDG) cd $(BUILD)/screenshot && xvfb-run -a -s "-screen 0 1024x768x24" sh -c '\
@@ -65,7 +65,7 @@ screenshot: build ## save docs/quelbro-win.png: quelbro-win in the middle of a d
 	  kill $$pid'
 	@echo "docs/quelbro-win.png written"
 	@cp examples/study.dat $(BUILD)/screenshot/
-	@cd $(BUILD)/screenshot && xvfb-run -a -s "-screen 0 1600x900x24" sh -c '\
+	@$(WITH_XDG) cd $(BUILD)/screenshot && xvfb-run -a -s "-screen 0 1600x900x24" sh -c '\
 	  ../quelbro-win & pid=$$!; win=""; \
 	  for i in $$(seq 1 60); do \
 	    win=$$(xdotool search --onlyvisible --name "^quelbro-win$$" 2>/dev/null | head -n 1); \
