@@ -15,6 +15,8 @@
 #include "dialogue/program.h"
 #include "results/csv_tables.h"
 #include "results/extended_observer.h"
+#include "results/run_observers.h"
+#include "results/svg_writer.h"
 
 namespace quelbro {
 
@@ -34,7 +36,7 @@ struct LongOption {
 constexpr LongOption kOptions[] = {
     {"help", 0, Takes::Nothing},     {"version", 0, Takes::Nothing}, {"output", 'o', Takes::Value},
     {"results", 0, Takes::Value},    {"quiet", 'q', Takes::Nothing}, {"force", 0, Takes::Nothing},
-    {"extended", 0, Takes::Nothing}, {"effect", 0, Takes::Value},
+    {"extended", 0, Takes::Nothing}, {"effect", 0, Takes::Value},    {"plot", 0, Takes::Value},
 };
 
 // --effect D: a difference of two mean areas, so within [-1, 1]; 0 is no
@@ -52,6 +54,7 @@ void apply(ConOptions& o, std::string_view name, const std::string& value) {
   if (name == "version") o.version = true;
   if (name == "output") o.output = value;
   if (name == "results") o.resultsPrefix = value;
+  if (name == "plot") o.plotPrefix = value;
   if (name == "quiet") o.quiet = true;
   if (name == "force") o.force = true;
   if (name == "extended") o.extended = true;
@@ -173,6 +176,8 @@ int batch(const ConOptions& o, std::FILE* out, std::FILE* err, const Clock& cloc
     for (const CsvTable& t : csvTables()) targets.push_back(csvPath(o.resultsPrefix, t));
     for (const std::string& t : extendedTablePaths(o.resultsPrefix)) targets.push_back(t);
   }
+  // The figures: how many there will be is known only at the end; the first stands for them.
+  if (!o.plotPrefix.empty()) targets.push_back(plotFileName(o.plotPrefix, 1));
   for (std::size_t i = 0; i < targets.size(); ++i) {
     const std::string& path = targets[i];
     if (sameFile(path, o.dataFile)) {
@@ -203,6 +208,14 @@ int batch(const ConOptions& o, std::FILE* out, std::FILE* err, const Clock& cloc
     }
   }
 
+  // A missing folder for the figures is made, as for the tables.
+  if (!o.plotPrefix.empty()) {
+    const fs::path folder = fs::path(plotFileName(o.plotPrefix, 1)).parent_path();
+    if (!folder.empty() && !fs::is_directory(folder, ec) && !fs::create_directories(folder, ec)) {
+      complain(err, folder.string() + ": cannot make the folder for the figures: " + ec.message());
+      return kExitUsage;
+    }
+  }
   CsvTableFiles tables;
   if (!o.resultsPrefix.empty() && !tables.create(o.resultsPrefix, o.force)) {
     complain(err, tables.why());
@@ -221,13 +234,16 @@ int batch(const ConOptions& o, std::FILE* out, std::FILE* err, const Clock& cloc
   RunObserver* observer = nullptr;
   if (o.extended || !o.resultsPrefix.empty()) observer = &extended;
 
+  PlotFiles plots(o.plotPrefix, o.force);
+  RunObservers observers({observer, o.plotPrefix.empty() ? nullptr : &plots});
+
   BatchConsole console(out, o.quiet);
   BatchRun run;
   run.dataFile = o.dataFile;
   run.reportFile = o.output;
   run.replaceReport = o.force;
   std::string why;
-  const BatchEnd end = runBatchProgram(console, clock, run, observer, why);
+  const BatchEnd end = runBatchProgram(console, clock, run, observers.empty() ? nullptr : &observers, why);
   const bool screenWritten = o.quiet || console.finishScreen(err);
   const bool tablesWritten = tables.close();
   const bool extendedWritten = extended.close();
@@ -249,6 +265,10 @@ int batch(const ConOptions& o, std::FILE* out, std::FILE* err, const Clock& cloc
   }
   if (!extendedWritten) {
     complain(err, extended.why());
+    status = kExitUsage;
+  }
+  for (const std::string& failure : plots.failures()) {
+    complain(err, failure);
     status = kExitUsage;
   }
   if (!screenWritten) status = kExitUsage;  // finishScreen said why
@@ -344,6 +364,11 @@ bool parseConOptions(const std::vector<std::string>& args, ConOptions& o, std::s
             o.resultsPrefix + "study)";
     return false;
   }
+  if (!o.plotPrefix.empty() && o.plotPrefix.back() == '/') {
+    error = "the --plot PREFIX '" + o.plotPrefix + "' names a folder; add the figures' name (" +
+            o.plotPrefix + "study)";
+    return false;
+  }
   if (operands.size() > 1) {
     error = "only one DATAFILE may be given ('" + operands[1] + "' is a second)";
     return false;
@@ -354,8 +379,9 @@ bool parseConOptions(const std::vector<std::string>& args, ConOptions& o, std::s
       error = "the DATAFILE name is empty";
       return false;
     }
-  } else if (!o.output.empty() || !o.resultsPrefix.empty() || o.quiet || o.force || o.extended || o.effect) {
-    error = "options -o, --results, --extended, --effect, -q and --force need a DATAFILE";
+  } else if (!o.output.empty() || !o.resultsPrefix.empty() || !o.plotPrefix.empty() || o.quiet || o.force ||
+             o.extended || o.effect) {
+    error = "options -o, --results, --plot, --extended, --effect, -q and --force need a DATAFILE";
     return false;
   }
   if (o.effect && !o.extended && o.resultsPrefix.empty()) {
@@ -385,6 +411,8 @@ std::string conUsage() {
          "                          treatment tests and the sizing of a future study\n"
          "      --effect D        size a future study for the difference D of mean\n"
          "                          areas too (with --extended or --results)\n"
+         "      --plot PREFIX     write the ROC curves of each dataset N as the figure\n"
+         "                          PREFIX-N.svg\n"
          "      --force           replace existing output files\n"
          "  -q, --quiet           write nothing on standard output; errors still go\n"
          "                          to standard error\n"

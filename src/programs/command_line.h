@@ -28,6 +28,7 @@ struct ConOptions {
   std::string resultsPrefix;     // --results
   bool extended = false;         // --extended: the extended section after each report
   std::optional<double> effect;  // --effect D: a sizing for that difference of mean areas
+  std::string plotPrefix;        // --plot
 };
 
 // Parses the arguments (without the program name). False with a message
