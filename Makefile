@@ -47,9 +47,10 @@ run-win: build ## start quelbro-win in examples/
 
 # quelbro-win on a virtual X display, answered by simulated keys up to the second treatment's
 # description; the frame is saved as docs/quelbro-win.png. Then the example study read through
-# the open dialog, with its ROC Curves child beside the text: docs/quelbro-win-roc.png.
+# the open dialog, with its ROC Curves child beside the text: docs/quelbro-win-roc.png; and the
+# same figure from quelbro-con --plot, docs/study-roc-1.svg.
 SHOT_ANSWERS := n n n "Demo study typed in the window" 2 "Dr. Able" 2 "CT scan"
-screenshot: build ## save docs/quelbro-win.png and docs/quelbro-win-roc.png (quelbro-win at work)
+screenshot: build ## save docs/quelbro-win.png, docs/quelbro-win-roc.png and docs/study-roc-1.svg
 	@scripts/install-deps $(DEPS_TEST)
 	@mkdir -p docs $(BUILD)/screenshot
 	@$(WITH_XDG) cd $(BUILD)/screenshot && xvfb-run -a -s "-screen 0 1024x768x24" sh -c '\
@@ -79,6 +80,8 @@ screenshot: build ## save docs/quelbro-win.png and docs/quelbro-win-roc.png (que
 	  xwd -id $$win -silent | xwdtopnm 2>/dev/null | pnmtopng > ../../docs/quelbro-win-roc.png; \
 	  kill $$pid'
 	@echo "docs/quelbro-win-roc.png written"
+	@$(BUILD)/quelbro-con examples/study.dat -q --force --plot docs/study-roc
+	@echo "docs/study-roc-1.svg written"
 
 # The bundled example study, answers from a script; the report file is shown after the screen.
 demo: build ## run quelbro-con on the example study and show its report
