@@ -117,7 +117,7 @@ TEST(RocPlotChild, SavesPngAndSvgAndPrints) {
   // File > Save As on the active plot child offers the figure's formats.
   s.frame.mdiArea()->setActiveSubWindow(sub);
   s.dialogs.saveName = dir.filePath(QStringLiteral("fig.svg"));
-  ASSERT_TRUE(s.frame.saveAs());
+  s.frame.action(kMenuSaveAs)->trigger();
   EXPECT_EQ(s.dialogs.lastFilters, plotSaveFilters());
   QFile svg(dir.filePath(QStringLiteral("fig.svg")));
   ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
@@ -137,13 +137,31 @@ TEST(RocPlotChild, SavesPngAndSvgAndPrints) {
   EXPECT_EQ(s.dialogs.warnings[0], QStringLiteral("Cannot create file"));
 
   s.dialogs.printTo = dir.filePath(QStringLiteral("fig.pdf"));
-  s.frame.print();
+  s.frame.action(kMenuPrint)->trigger();
   EXPECT_EQ(s.dialogs.printDialogs, 1);
   EXPECT_EQ(s.dialogs.printMax, 1);
   QFile pdf(*s.dialogs.printTo);
   ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
   EXPECT_TRUE(pdf.read(5) == "%PDF-");
   EXPECT_EQ(s.frame.lastPrint().linesPrinted, 0);  // the text was not printed instead
+}
+
+TEST(RocPlotChild, TheSaveQuestionAtTheEndSavesTheTextEvenWithThePlotActive) {
+  Shell s;
+  QTemporaryDir dir;
+  s.type("some typed text");
+  s.key(Qt::Key_Return);
+  QMdiSubWindow* sub = openRocPlotChild(s.frame, s.dialogs, knownFigure(), 1);
+  s.frame.mdiArea()->setActiveSubWindow(sub);
+  s.dialogs.saveAnswer = ShellDialogs::Answer::Yes;
+  s.dialogs.saveName = dir.filePath(QStringLiteral("window.txt"));
+  s.frame.close();
+  EXPECT_TRUE(s.frame.isClosed());
+  EXPECT_EQ(s.dialogs.lastFilters, windowSaveFilters());  // the text's dialog, not the figure's
+  QFile saved(*s.dialogs.saveName);
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(saved.readAll().contains("some typed text"));
+  EXPECT_TRUE(s.text().saved());
 }
 
 // Keeps a copy of every dataset's records and hands them on to the window.

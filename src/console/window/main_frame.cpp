@@ -38,7 +38,7 @@ constexpr int kPacingTimerMs = 100;
 constexpr int kServiceIntervalMs = 10;
 const char* const kSaveQuestion = "Save the Input/Output window?";
 
-// Save As and Print act on an active ROC Curves child; everything else on the text.
+// The ROC Curves child when it is the active one.
 RocPlotWindow* activePlot(QMdiArea* mdi) {
   QMdiSubWindow* sub = mdi->activeSubWindow();
   return sub != nullptr ? qobject_cast<RocPlotWindow*>(sub->widget()) : nullptr;
@@ -80,16 +80,26 @@ MainFrame::MainFrame(ShellDialogs& dialogs, const QString& title, QWidget* paren
 
   QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   connect(addItem(file, QStringLiteral("&Save"), kMenuSave), &QAction::triggered, this, &MainFrame::save);
-  connect(addItem(file, QStringLiteral("Save As..."), kMenuSaveAs), &QAction::triggered, this,
-          &MainFrame::saveAs);
+  // Save As and Print act on an active ROC Curves child; the Save question at the end and
+  // every other path save the text.
+  connect(addItem(file, QStringLiteral("Save As..."), kMenuSaveAs), &QAction::triggered, this, [this] {
+    if (RocPlotWindow* plot = activePlot(mdi_))
+      plot->saveAs();
+    else
+      saveAs();
+  });
   QAction* exportItem = addItem(file, QStringLiteral("Export Results..."), kMenuExportResults);
   exportItem->setEnabled(false);  // until a dataset has been analysed
   connect(exportItem, &QAction::triggered, this, &MainFrame::exportResults);
   QAction* extendedItem = addItem(file, QStringLiteral("Extended Results"), kMenuExtendedResults);
   extendedItem->setEnabled(false);  // until a dataset has been analysed
   connect(extendedItem, &QAction::triggered, this, &MainFrame::showExtendedResults);
-  connect(addItem(file, QStringLiteral("Print..."), kMenuPrint), &QAction::triggered, this,
-          &MainFrame::print);
+  connect(addItem(file, QStringLiteral("Print..."), kMenuPrint), &QAction::triggered, this, [this] {
+    if (RocPlotWindow* plot = activePlot(mdi_))
+      plot->print();
+    else
+      print();
+  });
   connect(addItem(file, QStringLiteral("&About..."), kMenuAbout), &QAction::triggered, this,
           &MainFrame::about);
   file->addSeparator();
@@ -209,7 +219,6 @@ bool MainFrame::save() {
 }
 
 bool MainFrame::saveAs() {
-  if (RocPlotWindow* plot = activePlot(mdi_)) return plot->saveAs();
   const auto name = dialogs_.saveFileName(this, windowSaveFilters(), QString::fromLatin1(kWindowSaveSuffix));
   if (!name || name->isEmpty()) return false;
   return writeTo(*name);
@@ -293,10 +302,6 @@ bool MainFrame::exportResults() {
 }
 
 void MainFrame::print() {
-  if (RocPlotWindow* plot = activePlot(mdi_)) {
-    plot->print();
-    return;
-  }
   if (printing_) return;
   QPrinter printer(QPrinter::HighResolution);
   printer.setDocName(windowTitle());
