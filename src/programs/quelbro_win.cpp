@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
   quelbro::QtFileChooser chooser;
   quelbro::SystemClock clock;
   quelbro::RocPlotOpener plots(frame, dialogs);
-  quelbro::RunObservers observers({&frame, &plots});  // Export Results and the ROC Curves children
+  quelbro::RunObservers observers({&frame, &plots});  // the frame's results and the ROC Curves
   if (!frame.startProgram([&] { quelbro::runWindowedProgram(console, clock, chooser, &observers); }))
     return 0;
   return QApplication::exec();

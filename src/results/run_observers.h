@@ -1,6 +1,7 @@
 // Several observers of one run: each finished dataset is handed to every one of them in turn.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "results/results.h"
@@ -13,6 +14,15 @@ class RunObservers : public RunObserver {
   explicit RunObservers(std::vector<RunObserver*> list) {
     for (RunObserver* o : list)
       if (o != nullptr) list_.push_back(o);
+  }
+  // Every observer's lines, in the order of the list.
+  std::vector<std::string> linesAfterReport(const DatasetResults& results) override {
+    std::vector<std::string> lines;
+    for (RunObserver* o : list_) {
+      std::vector<std::string> more = o->linesAfterReport(results);
+      lines.insert(lines.end(), more.begin(), more.end());
+    }
+    return lines;
   }
   void datasetFinished(const DatasetResults& results) override {
     for (RunObserver* o : list_) o->datasetFinished(results);
