@@ -36,6 +36,7 @@ class OutFile : public LineSink {
   void closeRemovingIfEmpty();
   bool isOpen() const { return fd_ >= 0; }
   const std::string& path() const { return path_; }
+  int descriptor() const { return fd_; }  // -1 when closed
 
   void writeLine(std::string_view line) override;  // line + CR LF
   // A line together with what it holds ("Reader 1 (Ann), Actually-Negative

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "console/open_files.h"
+
 namespace quelbro {
 
 // Anything that takes finished text lines (the screen, the report file).
@@ -27,6 +29,9 @@ class TextConsole : public LineSink {
   // Reads one answer line into `line` (without its line end and without a
   // trailing carriage return). Returns false when the input has ended.
   virtual bool readLine(std::string& line) = 0;
+  // The dialogue tells which files it holds open (null when it holds none any more); a shell
+  // that writes files of its own asks the list before writing. Plain consoles ignore it.
+  virtual void setOpenFiles(const OpenFileList* files) { (void)files; }
 };
 
 // Longest answer line kept by a console; the dialogue itself reads 80 columns.

@@ -42,6 +42,14 @@ void Session::closeAll() {
   closeStore();
 }
 
+std::vector<OpenFile> Session::openFiles() const {
+  std::vector<OpenFile> files;
+  if (in != nullptr) files.push_back({OpenFileRole::InputData, inPath, fileno(in)});
+  if (store.isOpen()) files.push_back({OpenFileRole::Store, store.path(), store.descriptor()});
+  if (report.isOpen()) files.push_back({OpenFileRole::Report, report.path(), report.descriptor()});
+  return files;
+}
+
 InputKind Session::inputKind() const {
   if (in != nullptr) return InputKind::FromFile;
   return store.isOpen() ? InputKind::TypedSaved : InputKind::TypedNotSaved;

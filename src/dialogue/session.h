@@ -10,6 +10,7 @@
 #include "console/clock.h"
 #include "console/destinations.h"
 #include "console/fields.h"
+#include "console/open_files.h"
 #include "console/out_file.h"
 #include "console/text_console.h"
 #include "dialogue/linbuf.h"
@@ -25,14 +26,19 @@ inline std::string cat(std::initializer_list<std::string_view> parts) {
   return s;
 }
 
-struct Session {
+struct Session : OpenFileList {
   Session(TextConsole& console, const Clock& clk, std::string titleText)
       : con(console),
         clock(clk),
         title(std::move(titleText)),
         store(&console, "store file"),
-        report(&console, "report file", true) {}
-  ~Session() { closeAll(); }
+        report(&console, "report file", true) {
+    con.setOpenFiles(this);
+  }
+  ~Session() override {
+    con.setOpenFiles(nullptr);
+    closeAll();
+  }
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
@@ -77,6 +83,8 @@ struct Session {
   // was stored) is removed as it is closed.
   void closeStore() { store.closeRemovingIfEmpty(); }
   void closeAll();
+  // The input data, store and report files open at this moment.
+  std::vector<OpenFile> openFiles() const override;
   // Where report blocks go: the screen and, when open, the report file.
   Destinations destinations() { return Destinations(con, report.isOpen() ? &report : nullptr); }
   InputKind inputKind() const;

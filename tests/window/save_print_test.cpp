@@ -1,10 +1,16 @@
 // Saving the window's text (CR LF line ends, the saved flag, the two error messages) and
 // printing it to a PDF file, whole or by page range.
+#include <unistd.h>
+
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <cstdio>
 #include <functional>
 
+#include "console/clock.h"
+#include "dialogue/session.h"
 #include "window_fixture.h"
 
 namespace quelbro::testing {
@@ -126,6 +132,109 @@ TEST(WindowSave, FailuresShowTheirMessageAndLeaveTheWindowUnsaved) {
     EXPECT_EQ(s.frame.ioSubWindow()->windowTitle(), QStringLiteral("Input/Output"));
     EXPECT_EQ(s.text().storedLineCount(), 2);
   }
+}
+
+TEST(WindowSave, NeverOverAFileTheDialogueHoldsOpen) {
+  // Each of the dialogue's files, named as it was opened, spelled another way, through a symbolic
+  // or a hard link, and after it was moved away: Save As is refused with a message naming the
+  // file, and the file keeps every byte.
+  struct Role {
+    OpenFileRole role;
+    const char* file;
+    const char* said;
+  };
+  const Role roles[] = {{OpenFileRole::InputData, "study.dat", "input data file"},
+                        {OpenFileRole::Store, "typed.dat", "store file"},
+                        {OpenFileRole::Report, "report.out", "output file"}};
+  struct Spelling {
+    const char* name;
+    std::function<QString(const QString& dir, const QString& held)> target;
+  };
+  const Spelling spellings[] = {
+      {"as opened", [](const QString&, const QString& held) { return held; }},
+      {"another spelling",
+       [](const QString& dir, const QString& held) {
+         return dir + QStringLiteral("/./") + QFileInfo(held).fileName();
+       }},
+      {"symbolic link",
+       [](const QString& dir, const QString& held) {
+         const QString link = dir + QStringLiteral("/soft.txt");
+         EXPECT_TRUE(QFile::link(held, link));
+         return link;
+       }},
+      {"hard link",
+       [](const QString& dir, const QString& held) {
+         const QString link = dir + QStringLiteral("/hard.txt");
+         EXPECT_EQ(::link(QFile::encodeName(held).constData(), QFile::encodeName(link).constData()), 0);
+         return link;
+       }},
+      {"moved away",
+       [](const QString& dir, const QString& held) {
+         const QString moved = dir + QStringLiteral("/moved.txt");
+         EXPECT_TRUE(QFile::rename(held, moved));
+         return moved;
+       }},
+  };
+  const FixedClock clock(2024, 3, 5, 9, 30, 0);
+  for (const Role& r : roles) {
+    for (const Spelling& sp : spellings) {
+      SCOPED_TRACE(std::string(r.said) + ", " + sp.name);
+      QTemporaryDir dir;
+      ASSERT_TRUE(dir.isValid());
+      const QString held = dir.filePath(QString::fromLatin1(r.file));
+      Shell s;
+      WindowConsole console(s.frame);
+      Session session(console, clock, "t");
+      const QByteArray kept("held line\r\n");
+      if (r.role == OpenFileRole::InputData) {
+        QFile f(held);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(kept);
+        f.close();
+        session.in = std::fopen(QFile::encodeName(held).constData(), "rb");
+        ASSERT_NE(session.in, nullptr);
+        session.inPath = held.toStdString();
+      } else {
+        OutFile& out = r.role == OpenFileRole::Store ? session.store : session.report;
+        ASSERT_TRUE(out.create(held.toStdString(), false));
+        out.writeLine("held line");
+      }
+      const QString target = sp.target(dir.path(), held);
+      s.text().writeLine("window text");
+      s.dialogs.saveName = target;
+      s.frame.action(kMenuSaveAs)->trigger();
+      ASSERT_EQ(s.dialogs.warnings.size(), 1u);
+      EXPECT_TRUE(s.dialogs.warnings[0].contains(target)) << s.dialogs.warnings[0].toStdString();
+      EXPECT_TRUE(s.dialogs.warnings[0].contains(QString::fromLatin1(r.said)))
+          << s.dialogs.warnings[0].toStdString();
+      EXPECT_EQ(readAll(target), kept);
+      EXPECT_FALSE(s.text().saved());
+      EXPECT_TRUE(s.frame.savedFileName().isEmpty());
+
+      // Once the dialogue has closed it, the file may be saved over.
+      session.closeAll();
+      s.frame.action(kMenuSaveAs)->trigger();
+      EXPECT_EQ(s.dialogs.warnings.size(), 1u);
+      EXPECT_EQ(readAll(target), QByteArray("window text\r\n"));
+    }
+  }
+
+  // Save with the name of an earlier save that the dialogue has since chosen as its store file.
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("window.txt"));
+  Shell s;
+  WindowConsole console(s.frame);
+  Session session(console, clock, "t");
+  s.text().writeLine("first");
+  s.dialogs.saveName = path;
+  ASSERT_TRUE(s.frame.save());
+  ASSERT_TRUE(session.store.create(path.toStdString(), false));
+  session.store.writeLine("case line");
+  s.text().writeLine("second");
+  EXPECT_FALSE(s.frame.save());
+  ASSERT_EQ(s.dialogs.warnings.size(), 1u);
+  EXPECT_TRUE(s.dialogs.warnings[0].contains(path));
+  EXPECT_EQ(readAll(path), QByteArray("case line\r\n"));
 }
 
 // Pages of a PDF file written by Qt: one "/Type /Page" object per page.

@@ -67,8 +67,10 @@ class FakeDialogs : public ShellDialogs {
     lastSuffix = suffix;
     return saveName;
   }
-  bool choosePrinter(QWidget*, QPrinter& printer, int minPage, int maxPage) override {
+  bool choosePrinter(QWidget*, QPrinter& printer, int minPage, int maxPage,
+                     const QString& defaultFile) override {
     ++printDialogs;
+    printDefaultFile = defaultFile;
     printMin = minPage;
     printMax = maxPage;
     if (!printTo) return false;
@@ -99,6 +101,7 @@ class FakeDialogs : public ShellDialogs {
   int printDialogs = 0;
   int printMin = 0;
   int printMax = 0;
+  QString printDefaultFile;
 };
 
 // A frame as the program shows it, with the input/output window focused.

@@ -50,6 +50,10 @@ void IoWindow::refresh() {
   h->setValue(text_.firstColumn());
   syncing_ = false;
   viewport()->update();
+  if (text_.droppedLines() > droppedSeen_) {
+    droppedSeen_ = text_.droppedLines();
+    emit linesDropped();
+  }
   const bool has = text_.selection().has_value();
   if (has != hadSelection_) {
     hadSelection_ = has;
@@ -234,9 +238,74 @@ void IoWindow::cut() {
 void IoWindow::paste() {
   const QString t = QApplication::clipboard()->text();
   if (t.isEmpty()) return;
+  // The store holds Latin-1 only; a character turned into "?" (a minus sign from a word
+  // processor, say) would change a case line without a word, so the whole paste is refused.
+  const QList<uint> points = t.toUcs4();
+  for (const uint u : points) {
+    if (u > 0xff) {
+      const char32_t c = u;
+      const QString code = QStringLiteral("%1").arg(u, 4, 16, QLatin1Char('0')).toUpper();
+      emit pasteRefused(QStringLiteral("Nothing was pasted: the clipboard text holds the character \"%1\" "
+                                       "(U+%2), which this window cannot show.")
+                            .arg(QString::fromUcs4(&c, 1), code));
+      return;
+    }
+  }
   const QByteArray bytes = t.toLatin1();
-  text_.insertText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  std::string_view rest(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  const bool waiting = !typeAhead_.empty();
+  // CR LF, LF and CR each end a line.
+  while (!rest.empty()) {
+    const std::size_t stop = rest.find_first_of("\r\n");
+    if (stop == std::string_view::npos) {
+      typeAhead_.push_back({std::string(rest), false});
+      break;
+    }
+    typeAhead_.push_back({std::string(rest.substr(0, stop)), true});
+    std::size_t next = stop + 1;
+    if (rest[stop] == '\r' && next < rest.size() && rest[next] == '\n') ++next;
+    rest.remove_prefix(next);
+  }
+  // The first line goes in at the caret at once, as a single-line paste always has; the others
+  // follow when the program asks for them.
+  if (!waiting && !typeAhead_.empty()) {
+    const PastedLine first = typeAhead_.front();
+    typeAhead_.pop_front();
+    typePasted(first);
+  }
+  typeAhead();
+}
+
+void IoWindow::typePasted(const PastedLine& line) {
+  if (!line.text.empty()) text_.insertText(line.text);
+  if (!line.enter) {
+    edited();
+    return;
+  }
+  const std::string entered = text_.enter();
   edited();
+  emit lineEntered(entered);
+}
+
+void IoWindow::typeAhead() {
+  if (typingAhead_) return;  // a line entered below may ask for the next one
+  typingAhead_ = true;
+  while (!typeAhead_.empty() && (readPending_ || !programRunning_)) {
+    const PastedLine next = typeAhead_.front();
+    typeAhead_.pop_front();
+    typePasted(next);
+  }
+  typingAhead_ = false;
+}
+
+void IoWindow::setReadPending(bool pending) {
+  readPending_ = pending;
+  if (pending) typeAhead();
+}
+
+void IoWindow::setProgramRunning(bool running) {
+  programRunning_ = running;
+  if (!running) typeAhead();
 }
 
 void IoWindow::deleteSelection() {

@@ -4,6 +4,7 @@
 
 #include <QAbstractScrollArea>
 #include <QFont>
+#include <deque>
 #include <string>
 
 #include "console/window/io_text.h"
@@ -32,6 +33,12 @@ class IoWindow : public QAbstractScrollArea {
   void paste();
   void deleteSelection();
 
+  // Pasted lines after the first wait here and are typed one at a time, each ended by Enter, when
+  // the program asks for a line (all at once after it has returned), as a terminal types ahead.
+  void setReadPending(bool pending);
+  void setProgramRunning(bool running);
+  bool hasTypeAhead() const { return !typeAhead_.empty(); }
+
  signals:
   // Enter ended the line being typed; `text` is the line without any line end.
   void lineEntered(const std::string& text);
@@ -39,6 +46,10 @@ class IoWindow : public QAbstractScrollArea {
   void selectionChanged(bool hasSelection);
   // The text was copied to the clipboard (the Edit menu enables Paste).
   void copied();
+  // The store dropped its oldest lines for the first time since the last signal.
+  void linesDropped();
+  // A paste was refused; `message` says why.
+  void pasteRefused(const QString& message);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -55,6 +66,12 @@ class IoWindow : public QAbstractScrollArea {
   void edited();
   int lineAt(const QPoint& p) const;
   int columnAt(const QPoint& p, bool nearestBoundary) const;
+  struct PastedLine {
+    std::string text;
+    bool enter;  // the clipboard had a line end after it
+  };
+  void typePasted(const PastedLine& line);
+  void typeAhead();
 
   IoText& text_;
   QFont font_;
@@ -65,6 +82,11 @@ class IoWindow : public QAbstractScrollArea {
   int anchorColumn_ = 0;
   bool hadSelection_ = false;
   bool syncing_ = false;
+  long long droppedSeen_ = 0;
+  std::deque<PastedLine> typeAhead_;
+  bool readPending_ = false;
+  bool programRunning_ = false;
+  bool typingAhead_ = false;
 };
 
 }  // namespace quelbro

@@ -1,11 +1,14 @@
 // The frame window: menus, child window list, save, print, About and closing.
 #include "console/window/main_frame.h"
 
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFontDatabase>
@@ -20,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -42,6 +46,22 @@ const char* const kSaveQuestion = "Save the Input/Output window?";
 RocPlotWindow* activePlot(QMdiArea* mdi) {
   QMdiSubWindow* sub = mdi->activeSubWindow();
   return sub != nullptr ? qobject_cast<RocPlotWindow*>(sub->widget()) : nullptr;
+}
+const char* const kDroppedKept =
+    "Earlier lines were dropped from the window; the output file keeps the whole report";
+const char* const kDroppedGone =
+    "Earlier lines were dropped from the window; without an output file they are gone";
+
+QString roleName(OpenFileRole role) {
+  switch (role) {
+    case OpenFileRole::InputData:
+      return QStringLiteral("input data file");
+    case OpenFileRole::Store:
+      return QStringLiteral("store file");
+    case OpenFileRole::Report:
+      return QStringLiteral("output file");
+  }
+  return {};
 }
 }  // namespace
 
@@ -72,7 +92,7 @@ std::string exportPrefix(const std::string& chosen) {
 }
 
 MainFrame::MainFrame(ShellDialogs& dialogs, const QString& title, QWidget* parent)
-    : QMainWindow(parent), dialogs_(dialogs) {
+    : QMainWindow(parent), dialogs_(dialogs), programName_(title) {
   setWindowTitle(title);
   setWindowIcon(projectIcon());
   mdi_ = new QMdiArea(this);
@@ -133,6 +153,15 @@ MainFrame::MainFrame(ShellDialogs& dialogs, const QString& title, QWidget* paren
   ioSub_->setGeometry(3, 3, 600, 300);
   ioSub_->show();
   io_->setFocus();
+  // Closing the child is closing the program: the dialogue could not be answered without it.
+  ioSub_->installEventFilter(this);
+
+  dropNote_ = new QLabel(this);
+  dropNote_->setObjectName(QStringLiteral("droppedLinesNote"));
+  statusBar()->addWidget(dropNote_, 1);
+  connect(io_, &IoWindow::linesDropped, this, &MainFrame::announceDroppedLines);
+  connect(io_, &IoWindow::pasteRefused, this,
+          [this](const QString& message) { dialogs_.warn(this, windowTitle(), message); });
 
   connect(cut, &QAction::triggered, io_, &IoWindow::cut);
   connect(copy, &QAction::triggered, io_, &IoWindow::copy);
@@ -198,7 +227,11 @@ void MainFrame::rebuildWindowMenu() {
     QAction* a = windowMenu_->addAction(QStringLiteral("&%1 %2").arg(n).arg(child->windowTitle()));
     a->setCheckable(true);
     a->setChecked(child == mdi_->activeSubWindow());
-    connect(a, &QAction::triggered, mdi_, [this, child] { mdi_->setActiveSubWindow(child); });
+    connect(a, &QAction::triggered, mdi_, [this, child] {
+      if (child->isMinimized()) child->showNormal();
+      mdi_->setActiveSubWindow(child);
+      if (child->widget() != nullptr) child->widget()->setFocus();
+    });
   }
 }
 
@@ -224,7 +257,46 @@ bool MainFrame::saveAs() {
   return writeTo(*name);
 }
 
+std::optional<OpenFile> MainFrame::openFileAt(const QString& path) const {
+  if (openFiles_ == nullptr) return std::nullopt;
+  // The same file whatever the name: a link, another spelling of the path, or the name a file
+  // was moved to after the dialogue opened it.
+  struct stat target {};
+  if (::stat(QFile::encodeName(path).constData(), &target) != 0) return std::nullopt;
+  for (const OpenFile& f : openFiles_->openFiles()) {
+    struct stat held {};
+    const bool known =
+        f.descriptor >= 0 ? ::fstat(f.descriptor, &held) == 0 : ::stat(f.path.c_str(), &held) == 0;
+    if (known && held.st_dev == target.st_dev && held.st_ino == target.st_ino) return f;
+  }
+  return std::nullopt;
+}
+
+bool MainFrame::reportFileOpen() const {
+  if (openFiles_ == nullptr) return false;
+  for (const OpenFile& f : openFiles_->openFiles()) {
+    if (f.role == OpenFileRole::Report) return true;
+  }
+  return false;
+}
+
+void MainFrame::announceDroppedLines() {
+  if (!dropNote_->text().isEmpty()) return;  // said once
+  dropNote_->setText(QString::fromLatin1(reportFileOpen() ? kDroppedKept : kDroppedGone));
+}
+
+QString MainFrame::droppedLinesNote() const { return dropNote_->text(); }
+
 bool MainFrame::writeTo(const QString& path) {
+  // Replacing a file the dialogue is writing would lose what it wrote, and it would go on
+  // writing into the middle of the window's text.
+  if (const auto held = openFileAt(path)) {
+    dialogs_.warn(this, windowTitle(),
+                  QStringLiteral("%1 is open as the %2 of the dialogue; the window is not saved over it. "
+                                 "Choose another file.")
+                      .arg(QDir::toNativeSeparators(path), roleName(held->role)));
+    return false;
+  }
   QFile f(path);
   if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
     dialogs_.warn(this, windowTitle(), QStringLiteral("Cannot create file"));
@@ -306,8 +378,13 @@ void MainFrame::print() {
   QPrinter printer(QPrinter::HighResolution);
   printer.setDocName(windowTitle());
   printer.setCopyCount(1);
-  if (!dialogs_.choosePrinter(this, printer, 1, 32767)) return;
+  if (!dialogs_.choosePrinter(this, printer, 1, 32767, defaultPrintFile())) return;
   printText(printer);
+}
+
+QString MainFrame::defaultPrintFile() const {
+  // Not the frame's title: that changes (a maximised child adds its own title, a saved file's path).
+  return QDir::current().absoluteFilePath(programName_ + QStringLiteral(".pdf"));
 }
 
 void MainFrame::printText(QPrinter& printer) {
@@ -402,6 +479,7 @@ bool MainFrame::startProgram(std::function<void()> program) {
     mdi_->setActiveSubWindow(ioSub_);
     io_->setFocus();
     running_ = true;
+    io_->setProgramRunning(true);
     if (!closed_) program();
     programReturned();
   });
@@ -410,6 +488,7 @@ bool MainFrame::startProgram(std::function<void()> program) {
 
 void MainFrame::programReturned() {
   running_ = false;
+  io_->setProgramRunning(false);
   io_->refresh();
   updateEditActions();
   if (closed_) emit finished();
@@ -423,6 +502,16 @@ void MainFrame::timerEvent(QTimerEvent* event) {
     return;
   }
   QMainWindow::timerEvent(event);
+}
+
+bool MainFrame::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ioSub_ && event->type() == QEvent::Close) {
+    // The child stays; the frame asks its question and, when it closes, takes the child along.
+    event->ignore();
+    close();
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void MainFrame::closeEvent(QCloseEvent* event) {

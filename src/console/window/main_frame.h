@@ -8,12 +8,15 @@
 #include <map>
 #include <string>
 #include <vector>
+#include <optional>
 
+#include "console/open_files.h"
 #include "console/window/io_text.h"
 #include "console/window/shell_dialogs.h"
 #include "results/results.h"
 
 class QAction;
+class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
@@ -85,6 +88,12 @@ class MainFrame : public QMainWindow, public RunObserver {
   // Keeps a dataset's records and enables Export Results.
   void datasetFinished(const DatasetResults& results) override;
   const std::vector<DatasetResults>& analysedDatasets() const { return analysed_; }
+  // The files the dialogue holds open (null: none); the window never saves over one of them.
+  void setOpenFiles(const OpenFileList* files) { openFiles_ = files; }
+  // The name offered for printing to a file: the program's name with ".pdf", in the current folder.
+  QString defaultPrintFile() const;
+  // What the status bar says about lines dropped from the window (empty until some are).
+  QString droppedLinesNote() const;
 
  public slots:
   bool save();
@@ -108,6 +117,7 @@ class MainFrame : public QMainWindow, public RunObserver {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   QAction* addItem(QMenu* menu, const QString& text, int id, const QKeySequence& keys = {});
@@ -115,8 +125,12 @@ class MainFrame : public QMainWindow, public RunObserver {
   void printText(QPrinter& printer);
   void rebuildWindowMenu();
   void programReturned();
+  std::optional<OpenFile> openFileAt(const QString& path) const;
+  bool reportFileOpen() const;
+  void announceDroppedLines();
 
   ShellDialogs& dialogs_;
+  QString programName_;
   IoText text_;
   QMdiArea* mdi_ = nullptr;
   IoWindow* io_ = nullptr;
@@ -134,6 +148,8 @@ class MainFrame : public QMainWindow, public RunObserver {
   bool closed_ = false;
   std::vector<DatasetResults> analysed_;
   QMdiSubWindow* extendedSub_ = nullptr;
+  const OpenFileList* openFiles_ = nullptr;
+  QLabel* dropNote_ = nullptr;
 };
 
 // Name filters of the window's save dialog, in order, and its default extension.

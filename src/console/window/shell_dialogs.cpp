@@ -2,6 +2,7 @@
 #include "console/window/shell_dialogs.h"
 
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -41,8 +42,14 @@ std::optional<QString> QtShellDialogs::saveFileName(QWidget* parent, const QStri
   return dialog.selectedFiles().front();
 }
 
-bool QtShellDialogs::choosePrinter(QWidget* parent, QPrinter& printer, int minPage, int maxPage) {
+bool QtShellDialogs::choosePrinter(QWidget* parent, QPrinter& printer, int minPage, int maxPage,
+                                   const QString& defaultFile) {
   QPrintDialog dialog(&printer, parent);
+  // The dialog makes its own file name up from the document name and the home folder; the field
+  // is filled here instead, leaving the choice of printer as the dialog has it.
+  if (printer.outputFileName().isEmpty() && !defaultFile.isEmpty()) {
+    if (auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("filename"))) name->setText(defaultFile);
+  }
   dialog.setMinMax(minPage, maxPage);
   dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
   dialog.setOption(QAbstractPrintDialog::PrintSelection, false);

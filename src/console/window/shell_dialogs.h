@@ -24,8 +24,10 @@ class ShellDialogs {
   // The save dialog: Qt name filters in order, default suffix, asks before replacing a file.
   virtual std::optional<QString> saveFileName(QWidget* parent, const QStringList& nameFilters,
                                               const QString& defaultSuffix) = 0;
-  // The print dialog for `printer` with pages minPage..maxPage selectable; false when cancelled.
-  virtual bool choosePrinter(QWidget* parent, QPrinter& printer, int minPage, int maxPage) = 0;
+  // The print dialog for `printer` with pages minPage..maxPage selectable, offering `defaultFile`
+  // when printing to a file; false when cancelled.
+  virtual bool choosePrinter(QWidget* parent, QPrinter& printer, int minPage, int maxPage,
+                             const QString& defaultFile) = 0;
 };
 
 class QtShellDialogs : public ShellDialogs {
@@ -36,7 +38,8 @@ class QtShellDialogs : public ShellDialogs {
   void inform(QWidget* parent, const QString& title, const QString& message) override;
   std::optional<QString> saveFileName(QWidget* parent, const QStringList& nameFilters,
                                       const QString& defaultSuffix) override;
-  bool choosePrinter(QWidget* parent, QPrinter& printer, int minPage, int maxPage) override;
+  bool choosePrinter(QWidget* parent, QPrinter& printer, int minPage, int maxPage,
+                     const QString& defaultFile) override;
 };
 
 }  // namespace quelbro

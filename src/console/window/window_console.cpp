@@ -33,6 +33,8 @@ void WindowConsole::writeLine(std::string_view line) {
   if (pace_.elapsed() >= kServiceIntervalMs) service();
 }
 
+void WindowConsole::setOpenFiles(const OpenFileList* files) { frame_.setOpenFiles(files); }
+
 bool WindowConsole::readLine(std::string& line) {
   line.clear();
   if (frame_.isClosed()) return false;
@@ -41,13 +43,18 @@ bool WindowConsole::readLine(std::string& line) {
 
   QEventLoop loop;
   std::optional<std::string> answer;
-  QObject::connect(frame_.ioWindow(), &IoWindow::lineEntered, &loop, [&](const std::string& text) {
+  IoWindow* io = frame_.ioWindow();
+  QObject::connect(io, &IoWindow::lineEntered, &loop, [&](const std::string& text) {
+    if (answer) return;  // one answer per read
     answer = text;
+    io->setReadPending(false);
     loop.quit();
   });
   QObject::connect(&frame_, &MainFrame::closedByUser, &loop, &QEventLoop::quit);
   reading_ = true;
-  loop.exec();
+  io->setReadPending(true);  // a pasted line waiting for this read is typed now
+  if (!answer) loop.exec();
+  io->setReadPending(false);
   reading_ = false;
   pace_.restart();
   if (!answer) return false;

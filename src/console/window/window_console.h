@@ -25,6 +25,8 @@ class WindowConsole : public TextConsole {
   // Runs the window until Enter; the typed line, cut to the buffer length less 2. False once the
   // user has closed the frame (the end of input).
   bool readLine(std::string& line) override;
+  // The frame asks the list before saving over a file and when it tells of dropped lines.
+  void setOpenFiles(const OpenFileList* files) override;
 
   bool isReading() const { return reading_; }
 
