@@ -97,6 +97,28 @@ TEST(WindowFrame, WindowMenuListsTheChildrenAndArrangeIconsLinesUpMinimisedOnes)
   EXPECT_EQ(g.bottom() + 1, s.frame.mdiArea()->viewport()->height());
 }
 
+TEST(WindowFrame, AMinimisedChildChosenFromTheWindowMenuComesBackReadyForTyping) {
+  Shell s;
+  QMdiSubWindow* child = s.frame.ioSubWindow();
+  clickTitleBarButton(child, QStyle::SC_TitleBarMinButton);
+  ASSERT_TRUE(child->isMinimized());
+
+  // Alt+W opens the Window menu; 1 chooses the first child.
+  QTest::keyClick(&s.frame, Qt::Key_W, Qt::AltModifier);
+  QWidget* menu = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return (menu = QApplication::activePopupWidget()) != nullptr; }, 5000));
+  EXPECT_EQ(menu, s.frame.windowMenu());
+  QTest::keyClick(menu, Qt::Key_1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activePopupWidget() == nullptr; }, 5000));
+
+  EXPECT_FALSE(child->isMinimized());
+  EXPECT_EQ(child->geometry(), QRect(3, 3, 600, 300));
+  EXPECT_EQ(s.frame.mdiArea()->activeSubWindow(), child);
+  EXPECT_TRUE(s.io()->hasFocus());
+  s.type("typed");
+  EXPECT_EQ(s.current(), "typed");
+}
+
 TEST(WindowFrame, AboutTellsThePageSizeAddressesProcessorAndCount) {
   Shell s;
   s.frame.action(kMenuAbout)->trigger();

@@ -125,19 +125,35 @@ TEST(WindowSession, ClosingWhileAnAnswerIsAwaitedAsksFirstThenEndsTheInput) {
 }
 
 TEST(WindowSession, CancelAtTheSaveQuestionKeepsTheProgramWaiting) {
-  Shell s;
-  WindowConsole console(s.frame);
-  Greeter g;
-  Typist typist(s, console, {"<close>", "Q"});
-  s.dialogs.saveAnswer = ShellDialogs::Answer::Cancel;
-  ASSERT_TRUE(s.frame.startProgram([&] { g(console); }));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !s.frame.programRunning() && typist.done(); }, 10000));
-  QTest::qWait(20);
-  EXPECT_FALSE(s.frame.programRunning());
-  EXPECT_FALSE(g.endedByInput);
-  EXPECT_EQ(g.answers, (std::vector<std::string>{"Q"}));
-  EXPECT_TRUE(s.frame.isVisible());
-  EXPECT_FALSE(s.frame.isClosed());
+  // Closing the frame or the Input/Output child: the same question, and Cancel keeps both.
+  for (const char* how : {"<close>", "<close child>"}) {
+    SCOPED_TRACE(how);
+    Shell s;
+    WindowConsole console(s.frame);
+    Greeter g;
+    Typist typist(s, console, {how, "Q"});
+    s.dialogs.saveAnswer = ShellDialogs::Answer::Cancel;
+    ASSERT_TRUE(s.frame.startProgram([&] { g(console); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !s.frame.programRunning() && typist.done(); }, 10000));
+    QTest::qWait(20);
+    EXPECT_EQ(s.dialogs.questions, (std::vector<QString>{QStringLiteral("Save the Input/Output window?")}));
+    EXPECT_FALSE(s.frame.programRunning());
+    EXPECT_FALSE(g.endedByInput);
+    EXPECT_EQ(g.answers, (std::vector<std::string>{"Q"}));
+    EXPECT_TRUE(s.frame.isVisible());
+    EXPECT_FALSE(s.frame.isClosed());
+    EXPECT_TRUE(s.frame.ioSubWindow()->isVisible());
+    EXPECT_EQ(s.frame.mdiArea()->subWindowList().size(), 1);
+
+    // After the program has returned, closing the child ends the application as the frame does.
+    bool finished = false;
+    QObject::connect(&s.frame, &MainFrame::finished, [&] { finished = true; });
+    s.dialogs.saveAnswer = ShellDialogs::Answer::No;
+    clickTitleBarButton(s.frame.ioSubWindow(), QStyle::SC_TitleBarCloseButton);
+    EXPECT_TRUE(finished);
+    EXPECT_FALSE(s.frame.isVisible());
+    EXPECT_EQ(s.dialogs.questions.size(), 2u);
+  }
 }
 
 TEST(WindowExit, AsksOnlyWhenTheTextIsUnsaved) {

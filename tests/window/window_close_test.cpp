@@ -56,7 +56,7 @@ std::vector<std::string> openPaths() {
 }
 
 // Types each answer with keys when a read is pending; "<close>" closes the frame by its close
-// box, "<exit>" chooses File Exit.
+// box, "<exit>" chooses File Exit, "<close child>" clicks the close box of the Input/Output child.
 class Keyboard {
  public:
   Keyboard(Shell& shell, WindowConsole& console, std::vector<std::string> script)
@@ -73,12 +73,14 @@ class Keyboard {
     if (!console_.isReading() || script_.empty()) return;
     const std::string a = script_.front();
     script_.pop_front();
-    if (a == "<close>" || a == "<exit>") {
+    if (a == "<close>" || a == "<exit>" || a == "<close child>") {
       openAtClose = openPaths();
       if (a == "<close>")
         shell_.frame.close();
-      else
+      else if (a == "<exit>")
         shell_.frame.action(kMenuExit)->trigger();
+      else
+        clickTitleBarButton(shell_.frame.ioSubWindow(), QStyle::SC_TitleBarCloseButton);
     } else {
       QTest::keyClicks(shell_.io(), QString::fromStdString(a));
       QTest::keyClick(shell_.io(), Qt::Key_Return);
@@ -152,6 +154,9 @@ TEST(WindowClose, ClosingDuringTypedEntryKeepsEveryAcceptedLineAndEndsCleanly) {
        {reader1Stored[0], reader1Stored[1]}},
       {"in the positive block, by Exit",
        {"1.5 2", "3 4 comment here", "bad 1", "2.25e1 -1", "*", "7 8", "<exit>"},
+       {reader1Stored.begin(), reader1Stored.begin() + 5}},
+      {"in the positive block, by the close box of the Input/Output child",
+       {"1.5 2", "3 4 comment here", "bad 1", "2.25e1 -1", "*", "7 8", "<close child>"},
        {reader1Stored.begin(), reader1Stored.begin() + 5}},
       {"after a case line with too few results",
        {"1.5 2", "3 4 comment here", "bad 1", "2.25e1 -1", "*", "7 8", "9", "<close>"},

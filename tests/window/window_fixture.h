@@ -8,8 +8,11 @@
 #include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPrinter>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -123,8 +126,10 @@ struct Shell {
   MainFrame frame;
 };
 
+inline void clickTitleBarButton(QMdiSubWindow* child, QStyle::SubControl button);
+
 // Types the next scripted answer, with key events, whenever the console waits for one. An entry
-// "<close>" closes the frame instead.
+// "<close>" closes the frame instead, "<close child>" clicks the Input/Output child's close box.
 class Typist {
  public:
   Typist(Shell& shell, WindowConsole& console, std::vector<std::string> answers)
@@ -143,6 +148,10 @@ class Typist {
       shell_.frame.close();
       return;
     }
+    if (a == "<close child>") {
+      clickTitleBarButton(shell_.frame.ioSubWindow(), QStyle::SC_TitleBarCloseButton);
+      return;
+    }
     QTest::keyClicks(shell_.io(), QString::fromStdString(a));
     QTest::keyClick(shell_.io(), Qt::Key_Return);
   }
@@ -151,6 +160,31 @@ class Typist {
   std::deque<std::string> answers_;
   QTimer timer_;
 };
+
+// The middle of a button on a child window's title bar, in the child's coordinates (the title bar
+// lies inside the child's 4-pixel frame, as the child draws it).
+inline QPoint titleBarButton(QMdiSubWindow* child, QStyle::SubControl button) {
+  QStyleOptionTitleBar opt;
+  opt.initFrom(child);
+  opt.subControls = QStyle::SC_All;
+  opt.titleBarFlags = child->windowFlags();
+  opt.titleBarState = static_cast<int>(child->windowState());
+  opt.text = child->windowTitle();
+  const int border = child->isMinimized() ? 0 : 4;
+  const int height = child->style()->pixelMetric(QStyle::PM_TitleBarHeight, &opt, child);
+  opt.rect = QRect(border, border, child->width() - 2 * border, height);
+  return child->style()->subControlRect(QStyle::CC_TitleBar, &opt, button, child).center();
+}
+
+// Clicks a title-bar button of a child window with the mouse, as the user does: the pointer comes
+// over the button first, then presses and lets go.
+inline void clickTitleBarButton(QMdiSubWindow* child, QStyle::SubControl button) {
+  const QPoint p = titleBarButton(child, button);
+  // From elsewhere: a move to where the pointer already is would not reach the child.
+  QTest::mouseMove(child, QPoint(child->width() / 2, child->height() / 2));
+  QTest::mouseMove(child, p);
+  QTest::mouseClick(child, Qt::LeftButton, Qt::NoModifier, p);
+}
 
 inline std::vector<std::string> windowLines(const IoText& t) {
   std::vector<std::string> out;
