@@ -1,6 +1,7 @@
 // The dialogue's console in the window: a session typed to its end, answers cut to the reader's
 // buffer, closing while an answer is awaited, the exit question and the pacing timer.
 #include <QApplication>
+#include <QLabel>
 #include <string>
 
 #include "window_fixture.h"
@@ -153,6 +154,64 @@ TEST(WindowSession, CancelAtTheSaveQuestionKeepsTheProgramWaiting) {
     EXPECT_TRUE(finished);
     EXPECT_FALSE(s.frame.isVisible());
     EXPECT_EQ(s.dialogs.questions.size(), 2u);
+  }
+}
+
+// A fixed list of open files, as the dialogue would tell it.
+class ListedFiles : public OpenFileList {
+ public:
+  std::vector<OpenFile> openFiles() const override { return files; }
+  std::vector<OpenFile> files;
+};
+
+TEST(WindowStatus, DroppedLinesAreAnnouncedOnceInTheStatusBar) {
+  struct Case {
+    const char* name;
+    bool reportOpen;
+    const char* note;
+  };
+  const Case cases[] = {
+      {"without an output file", false,
+       "Earlier lines were dropped from the window; without an output file they are gone"},
+      {"with an output file", true,
+       "Earlier lines were dropped from the window; the output file keeps the whole report"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Shell s;
+    WindowConsole console(s.frame);
+    ListedFiles files;
+    if (c.reportOpen) files.files.push_back({OpenFileRole::Report, "report.out", -1});
+    console.setOpenFiles(&files);
+    auto* note = s.frame.findChild<QLabel*>(QStringLiteral("droppedLinesNote"));
+    ASSERT_NE(note, nullptr);
+    std::vector<QString> seen;
+    // Each round writes `lines` lines of 80 columns, then asks for an answer.
+    std::vector<int> rounds = {700, 200, 1000};
+    Typist typist(s, console, {"a", "b", "c"});
+    bool returned = false;
+    ASSERT_TRUE(s.frame.startProgram([&] {
+      for (std::size_t r = 0; r < rounds.size(); ++r) {
+        for (int i = 0; i < rounds[r]; ++i) console.writeLine(std::string(79, 'x') + std::to_string(i % 10));
+        std::string a;
+        console.readLine(a);
+        seen.push_back(note->text());
+        // Once said, the note stays as it is, whatever the files are afterwards.
+        if (r == 1) files.files = c.reportOpen ? std::vector<OpenFile>{} : std::vector<OpenFile>{{OpenFileRole::Report, "r", -1}};
+      }
+      returned = true;
+    }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return returned; }, 10000));
+    // 700 lines of 80 bytes fit into 64 KB, 900 do not.
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0], QString());
+    EXPECT_EQ(seen[1], QString::fromLatin1(c.note));
+    EXPECT_EQ(seen[2], QString::fromLatin1(c.note));
+    EXPECT_GT(s.text().droppedLines(), 0);
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(s.frame.droppedLinesNote(), QString::fromLatin1(c.note));
+    s.dialogs.saveAnswer = ShellDialogs::Answer::No;
+    s.frame.close();
   }
 }
 

@@ -26,6 +26,7 @@ class WatchedConsole : public TextConsole {
  public:
   explicit WatchedConsole(WindowConsole& inner) : inner_(inner) {}
   void writeLine(std::string_view line) override { inner_.writeLine(line); }
+  void setOpenFiles(const OpenFileList* files) override { inner_.setOpenFiles(files); }
   bool readLine(std::string& line) override {
     const bool ok = inner_.readLine(line);
     results.push_back(ok);

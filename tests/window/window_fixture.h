@@ -29,6 +29,9 @@
 #include "console/window/window_console.h"
 #include "dialogue/program.h"
 
+// QStrings in test messages as text.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace quelbro::testing {
 
 // Hands out prepared paths to the open and save dialogs, in order.

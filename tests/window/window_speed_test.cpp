@@ -77,6 +77,7 @@ class TranscriptConsole : public TextConsole {
     lines.emplace_back(line);
     inner_.writeLine(line);
   }
+  void setOpenFiles(const OpenFileList* files) override { inner_.setOpenFiles(files); }
   bool readLine(std::string& line) override {
     const bool ok = inner_.readLine(line);
     if (ok) lines.push_back(line);
@@ -166,6 +167,10 @@ TEST(WindowSpeed, TheLargestStudyRunsToItsReportAndMatchesTheConsoleProgram) {
   const long long written = static_cast<long long>(shown.size()) + s.text().droppedLines();
   std::printf("[ MEASURED ] study through the window to its report: %lld ms, %lld lines, %d paints\n",
               static_cast<long long>(ms), written, counter.paints);
+  // The first readers' fits left the window; the status bar says where they are kept.
+  EXPECT_GT(s.text().droppedLines(), 0);
+  EXPECT_EQ(s.frame.droppedLinesNote(),
+            QStringLiteral("Earlier lines were dropped from the window; the output file keeps the whole report"));
 
   // The console program on the same study, typed names given from the study's folder.
   const QString before = QDir::currentPath();
