@@ -2,12 +2,18 @@
 // printing it to a PDF file, whole or by page range.
 #include <unistd.h>
 
+#include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPrintDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <cstdio>
 #include <functional>
+
+#include <QDir>
 
 #include "console/clock.h"
 #include "dialogue/session.h"
@@ -328,6 +334,91 @@ TEST(WindowPrint, TheFrameIsDisabledWhilePrintingAndCancelStopsIt) {
   EXPECT_LT(s.frame.lastPrint().linesPrinted, 3000);
   EXPECT_TRUE(s.frame.isEnabled());
   EXPECT_FALSE(s.frame.isPrinting());
+}
+
+// Runs `work` with the current folder set to `dir`, then goes back.
+void inFolder(const QString& dir, const std::function<void()>& work) {
+  const QString before = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(dir));
+  work();
+  QDir::setCurrent(before);
+}
+
+TEST(WindowPrint, PrintingToAFileOffersTheProgramNameInTheCurrentFolder) {
+  // Whatever the frame's title says: a maximised child adds its own title to it, and after a
+  // save that is the saved file's path.
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  inFolder(dir.path(), [&] {
+    Shell s;
+    s.text().writeLine("x");
+    s.dialogs.saveName = dir.filePath(QStringLiteral("sub/../window.txt"));
+    QDir(dir.path()).mkdir(QStringLiteral("sub"));
+    ASSERT_TRUE(s.frame.save());
+    clickTitleBarButton(s.frame.ioSubWindow(), QStyle::SC_TitleBarMaxButton);
+    ASSERT_TRUE(s.frame.ioSubWindow()->isMaximized());
+    ASSERT_TRUE(s.frame.windowTitle().contains(QStringLiteral("sub/../window.txt")));
+    s.frame.action(kMenuPrint)->trigger();
+    ASSERT_EQ(s.dialogs.printDialogs, 1);
+    EXPECT_EQ(s.dialogs.printDefaultFile, QDir(dir.path()).absoluteFilePath(QStringLiteral("quelbro-win.pdf")));
+  });
+}
+
+TEST(WindowPrint, ThePrintDialogAcceptedAsOfferedWritesTheProgramNamedFile) {
+  // The real print dialog: Print to File as it comes, accepted with Enter.
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  inFolder(dir.path(), [&] {
+    QtShellDialogs dialogs;
+    MainFrame frame(dialogs, QStringLiteral("quelbro-win"));
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    for (int i = 1; i <= 5; ++i) frame.text().writeLine("line " + std::to_string(i));
+    clickTitleBarButton(frame.ioSubWindow(), QStyle::SC_TitleBarMaxButton);
+    QString offered;
+    QStringList complaints;
+    QTimer poll;
+    int ticks = 0;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      ++ticks;
+      QWidget* modal = QApplication::activeModalWidget();
+      if (auto* box = qobject_cast<QMessageBox*>(modal)) {  // the dialog did not accept its file
+        complaints << box->text();
+        box->reject();
+        return;
+      }
+      auto* print = qobject_cast<QPrintDialog*>(modal);
+      if (print == nullptr) return;
+      if (ticks > 200) {  // bounded: give up rather than wait
+        print->reject();
+        return;
+      }
+      if (!complaints.isEmpty()) {
+        print->reject();
+        return;
+      }
+      auto* printers = print->findChild<QComboBox*>(QStringLiteral("printers"));
+      auto* name = print->findChild<QLineEdit*>(QStringLiteral("filename"));
+      if (printers == nullptr || name == nullptr) {
+        print->reject();
+        return;
+      }
+      // A machine with printers of its own offers its default printer first; this test prints to a file.
+      if (printers->currentIndex() != printers->count() - 1) printers->setCurrentIndex(printers->count() - 1);
+      offered = name->text();
+      QTest::keyClick(print, Qt::Key_Return);
+    });
+    poll.start(10);
+    frame.action(kMenuPrint)->trigger();
+    poll.stop();
+    EXPECT_TRUE(complaints.isEmpty()) << complaints.join(QStringLiteral(" | ")).toStdString();
+    const QString expected = QDir(dir.path()).absoluteFilePath(QStringLiteral("quelbro-win.pdf"));
+    EXPECT_EQ(offered, expected);
+    EXPECT_EQ(frame.lastPrint().linesPrinted, 5);
+    EXPECT_EQ(pdfPages(expected), 1);
+    frame.text().markSaved();
+    frame.close();
+  });
 }
 
 TEST(WindowPrint, CancelledPrintDialogPrintsNothing) {
