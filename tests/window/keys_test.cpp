@@ -219,10 +219,11 @@ TEST(WindowClipboard, CutCopyPasteAndDeleteGoThroughTheClipboard) {
   EXPECT_EQ(s.text().line(0), " beta ");
   EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("alpha"));
 
-  // Only the first line of a clipboard text is pasted; tabs become blanks.
+  // A line end in the clipboard's text is Enter; tabs become blanks.
   QApplication::clipboard()->setText(QStringLiteral("a\tb\r\nsecond"));
   s.key(Qt::Key_V, Qt::ControlModifier);
-  EXPECT_EQ(s.current(), "<betaa b>");
+  EXPECT_EQ(s.text().line(s.text().currentLine() - 1), "<betaa b>");
+  EXPECT_EQ(s.current(), "second");
 }
 
 TEST(WindowClipboard, CutOnTheLineBeingTypedMovesTheCaretWithTheText) {

@@ -157,6 +157,37 @@ TEST(WindowSession, CancelAtTheSaveQuestionKeepsTheProgramWaiting) {
   }
 }
 
+TEST(WindowClipboard, PastedLinesAreTypedOneAfterAnotherEachEndedByEnter) {
+  Shell s;
+  WindowConsole console(s.frame);
+  Greeter g;
+  // At the first question: lines ended by CR LF, LF and CR, then one without an end, finished by
+  // typing; a text with a character beyond Latin-1 is refused whole; then Q.
+  Typist typist(s, console,
+                {"<paste>Ann\r\nBob\tTwo\nCy\rDe", "n", "<paste>Eve \u2212" "1\nFay\n", "Q"});
+  ASSERT_TRUE(s.frame.startProgram([&] { g(console); }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !s.frame.programRunning() && typist.done(); }, 10000));
+  QTest::qWait(20);
+  EXPECT_EQ(g.answers, (std::vector<std::string>{"Ann", "Bob Two", "Cy", "Den", "Q"}));
+  // Each pasted line shows after the question it answers, as if typed there.
+  const std::vector<std::string> expected = {
+      " GREETER", " Name? (Q to quit)", "Ann",  " Hello, Ann", "", " Name? (Q to quit)",
+      "Bob Two",  " Hello, Bob Two",    "",     " Name? (Q to quit)", "Cy", " Hello, Cy",
+      "",         " Name? (Q to quit)", "Den",  " Hello, Den", "", " Name? (Q to quit)",
+      "Q",        " Bye",               ""};
+  EXPECT_EQ(windowLines(s.text()), expected);
+  ASSERT_EQ(s.dialogs.warnings.size(), 1u);
+  EXPECT_TRUE(s.dialogs.warnings[0].contains(QStringLiteral("U+2212"))) << s.dialogs.warnings[0].toStdString();
+
+  // After the program has returned, the lines of a paste are typed at once.
+  pasteWithKeys(s.io(), QStringLiteral("one\ntwo\nthree"));
+  EXPECT_EQ(s.text().line(s.text().currentLine() - 2), "one");
+  EXPECT_EQ(s.text().line(s.text().currentLine() - 1), "two");
+  EXPECT_EQ(s.current(), "three");
+  s.dialogs.saveAnswer = ShellDialogs::Answer::No;
+  s.frame.close();
+}
+
 // A fixed list of open files, as the dialogue would tell it.
 class ListedFiles : public OpenFileList {
  public:

@@ -57,7 +57,8 @@ std::vector<std::string> openPaths() {
 }
 
 // Types each answer with keys when a read is pending; "<close>" closes the frame by its close
-// box, "<exit>" chooses File Exit, "<close child>" clicks the close box of the Input/Output child.
+// box, "<exit>" chooses File Exit, "<close child>" clicks the close box of the Input/Output child,
+// "<paste>text" pastes the text with Ctrl+V.
 class Keyboard {
  public:
   Keyboard(Shell& shell, WindowConsole& console, std::vector<std::string> script)
@@ -82,6 +83,8 @@ class Keyboard {
         shell_.frame.action(kMenuExit)->trigger();
       else
         clickTitleBarButton(shell_.frame.ioSubWindow(), QStyle::SC_TitleBarCloseButton);
+    } else if (a.rfind("<paste>", 0) == 0) {
+      pasteWithKeys(shell_.io(), QString::fromStdString(a.substr(7)));
     } else {
       QTest::keyClicks(shell_.io(), QString::fromStdString(a));
       QTest::keyClick(shell_.io(), Qt::Key_Return);
@@ -159,6 +162,10 @@ TEST(WindowClose, ClosingDuringTypedEntryKeepsEveryAcceptedLineAndEndsCleanly) {
       {"in the positive block, by the close box of the Input/Output child",
        {"1.5 2", "3 4 comment here", "bad 1", "2.25e1 -1", "*", "7 8", "<close child>"},
        {reader1Stored.begin(), reader1Stored.begin() + 5}},
+      {"after both blocks pasted from a spreadsheet, the last line typed",
+       {"<paste>1.5\t2\r\n3\t4 comment here\r\nbad\t1\r\n2.25e1\t-1\r\n*\r\n7\t8\r\n9\t10\r\n0.125\t5e-3",
+        "", "*", "<close>"},
+       {reader1Stored.begin(), reader1Stored.end()}},
       {"after a case line with too few results",
        {"1.5 2", "3 4 comment here", "bad 1", "2.25e1 -1", "*", "7 8", "9", "<close>"},
        {reader1Stored.begin(), reader1Stored.begin() + 5}},

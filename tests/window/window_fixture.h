@@ -131,8 +131,15 @@ struct Shell {
 
 inline void clickTitleBarButton(QMdiSubWindow* child, QStyle::SubControl button);
 
+// Puts `text` on the clipboard and pastes it with Ctrl+V.
+inline void pasteWithKeys(QWidget* io, const QString& text) {
+  QApplication::clipboard()->setText(text);
+  QTest::keyClick(io, Qt::Key_V, Qt::ControlModifier);
+}
+
 // Types the next scripted answer, with key events, whenever the console waits for one. An entry
-// "<close>" closes the frame instead, "<close child>" clicks the Input/Output child's close box.
+// "<close>" closes the frame instead, "<close child>" clicks the Input/Output child's close box,
+// "<paste>text" pastes the text (UTF-8) with Ctrl+V.
 class Typist {
  public:
   Typist(Shell& shell, WindowConsole& console, std::vector<std::string> answers)
@@ -153,6 +160,10 @@ class Typist {
     }
     if (a == "<close child>") {
       clickTitleBarButton(shell_.frame.ioSubWindow(), QStyle::SC_TitleBarCloseButton);
+      return;
+    }
+    if (a.rfind("<paste>", 0) == 0) {
+      pasteWithKeys(shell_.io(), QString::fromStdString(a.substr(7)));
       return;
     }
     QTest::keyClicks(shell_.io(), QString::fromStdString(a));
