@@ -58,7 +58,7 @@ std::vector<std::string> openPaths() {
 
 // Types each answer with keys when a read is pending; "<close>" closes the frame by its close
 // box, "<exit>" chooses File Exit, "<close child>" clicks the close box of the Input/Output child,
-// "<paste>text" pastes the text with Ctrl+V.
+// "<paste>text" pastes the text with Ctrl+V, "<save as>" chooses File Save As.
 class Keyboard {
  public:
   Keyboard(Shell& shell, WindowConsole& console, std::vector<std::string> script)
@@ -83,6 +83,8 @@ class Keyboard {
         shell_.frame.action(kMenuExit)->trigger();
       else
         clickTitleBarButton(shell_.frame.ioSubWindow(), QStyle::SC_TitleBarCloseButton);
+    } else if (a == "<save as>") {
+      shell_.frame.action(kMenuSaveAs)->trigger();
     } else if (a.rfind("<paste>", 0) == 0) {
       pasteWithKeys(shell_.io(), QString::fromStdString(a.substr(7)));
     } else {
@@ -166,6 +168,9 @@ TEST(WindowClose, ClosingDuringTypedEntryKeepsEveryAcceptedLineAndEndsCleanly) {
        {"<paste>1.5\t2\r\n3\t4 comment here\r\nbad\t1\r\n2.25e1\t-1\r\n*\r\n7\t8\r\n9\t10\r\n0.125\t5e-3",
         "", "*", "<close>"},
        {reader1Stored.begin(), reader1Stored.end()}},
+      {"after Save As chose the store file, refused",
+       {"1.5 2", "<save as>", "3 4 comment here", "<close>"},
+       {reader1Stored[0], reader1Stored[1]}},
       {"after a case line with too few results",
        {"1.5 2", "3 4 comment here", "bad 1", "2.25e1 -1", "*", "7 8", "9", "<close>"},
        {reader1Stored.begin(), reader1Stored.begin() + 5}},
@@ -184,6 +189,7 @@ TEST(WindowClose, ClosingDuringTypedEntryKeepsEveryAcceptedLineAndEndsCleanly) {
 
     Shell s;
     s.dialogs.saveAnswer = ShellDialogs::Answer::No;
+    s.dialogs.saveName = QString::fromStdString(store);  // Save As picks the store file
     WindowConsole window(s.frame);
     WatchedConsole console(window);
     Keyboard keyboard(s, window, script);
@@ -203,6 +209,11 @@ TEST(WindowClose, ClosingDuringTypedEntryKeepsEveryAcceptedLineAndEndsCleanly) {
       s.frame.close();
       ASSERT_TRUE(QTest::qWaitFor([&] { return returned; }, 30000));
     }
+
+    // Saving over the store file was refused with a message naming it.
+    const auto saves = std::count(c.script.begin(), c.script.end(), std::string("<save as>"));
+    EXPECT_EQ(s.dialogs.warnings.size(), static_cast<std::size_t>(saves));
+    for (const QString& w : s.dialogs.warnings) EXPECT_TRUE(w.contains(QString::fromStdString(store)));
 
     // The save question was asked once, answered No; the program ran to its end.
     ASSERT_EQ(s.dialogs.questions.size(), 1u);
