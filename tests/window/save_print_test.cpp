@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -12,8 +13,6 @@
 #include <QRegularExpression>
 #include <cstdio>
 #include <functional>
-
-#include <QDir>
 
 #include "console/clock.h"
 #include "dialogue/session.h"
@@ -360,7 +359,8 @@ TEST(WindowPrint, PrintingToAFileOffersTheProgramNameInTheCurrentFolder) {
     ASSERT_TRUE(s.frame.windowTitle().contains(QStringLiteral("sub/../window.txt")));
     s.frame.action(kMenuPrint)->trigger();
     ASSERT_EQ(s.dialogs.printDialogs, 1);
-    EXPECT_EQ(s.dialogs.printDefaultFile, QDir(dir.path()).absoluteFilePath(QStringLiteral("quelbro-win.pdf")));
+    EXPECT_EQ(s.dialogs.printDefaultFile,
+              QDir(dir.path()).absoluteFilePath(QStringLiteral("quelbro-win.pdf")));
   });
 }
 

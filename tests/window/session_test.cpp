@@ -163,8 +163,7 @@ TEST(WindowClipboard, PastedLinesAreTypedOneAfterAnotherEachEndedByEnter) {
   Greeter g;
   // At the first question: lines ended by CR LF, LF and CR, then one without an end, finished by
   // typing; a text with a character beyond Latin-1 is refused whole; then Q.
-  Typist typist(s, console,
-                {"<paste>Ann\r\nBob\tTwo\nCy\rDe", "n", "<paste>Eve \u2212" "1\nFay\n", "Q"});
+  Typist typist(s, console, {"<paste>Ann\r\nBob\tTwo\nCy\rDe", "n", "<paste>Eve \u22121\nFay\n", "Q"});
   // Should the dialogue wait for more than the script answers, closing the frame ends its input.
   QTimer watchdog;
   watchdog.setSingleShot(true);
@@ -183,14 +182,16 @@ TEST(WindowClipboard, PastedLinesAreTypedOneAfterAnotherEachEndedByEnter) {
   EXPECT_FALSE(timedOut) << "the dialogue did not get its answers";
   EXPECT_EQ(g.answers, (std::vector<std::string>{"Ann", "Bob Two", "Cy", "Den", "Q"}));
   // Each pasted line shows after the question it answers, as if typed there.
-  const std::vector<std::string> expected = {
-      " GREETER", " Name? (Q to quit)", "Ann",  " Hello, Ann", "", " Name? (Q to quit)",
-      "Bob Two",  " Hello, Bob Two",    "",     " Name? (Q to quit)", "Cy", " Hello, Cy",
-      "",         " Name? (Q to quit)", "Den",  " Hello, Den", "", " Name? (Q to quit)",
-      "Q",        " Bye",               ""};
+  const std::vector<std::string> expected = {" GREETER", " Name? (Q to quit)", "Ann",     " Hello, Ann",
+                                             "",         " Name? (Q to quit)", "Bob Two", " Hello, Bob Two",
+                                             "",         " Name? (Q to quit)", "Cy",      " Hello, Cy",
+                                             "",         " Name? (Q to quit)", "Den",     " Hello, Den",
+                                             "",         " Name? (Q to quit)", "Q",       " Bye",
+                                             ""};
   EXPECT_EQ(windowLines(s.text()), expected);
   ASSERT_EQ(s.dialogs.warnings.size(), 1u);
-  EXPECT_TRUE(s.dialogs.warnings[0].contains(QStringLiteral("U+2212"))) << s.dialogs.warnings[0].toStdString();
+  EXPECT_TRUE(s.dialogs.warnings[0].contains(QStringLiteral("U+2212")))
+      << s.dialogs.warnings[0].toStdString();
 
   // After the program has returned, the lines of a paste are typed at once.
   pasteWithKeys(s.io(), QStringLiteral("one\ntwo\nthree"));
@@ -241,7 +242,9 @@ TEST(WindowStatus, DroppedLinesAreAnnouncedOnceInTheStatusBar) {
         console.readLine(a);
         seen.push_back(note->text());
         // Once said, the note stays as it is, whatever the files are afterwards.
-        if (r == 1) files.files = c.reportOpen ? std::vector<OpenFile>{} : std::vector<OpenFile>{{OpenFileRole::Report, "r", -1}};
+        if (r == 1)
+          files.files =
+              c.reportOpen ? std::vector<OpenFile>{} : std::vector<OpenFile>{{OpenFileRole::Report, "r", -1}};
       }
       returned = true;
     }));

@@ -169,8 +169,9 @@ TEST(WindowSpeed, TheLargestStudyRunsToItsReportAndMatchesTheConsoleProgram) {
               static_cast<long long>(ms), written, counter.paints);
   // The first readers' fits left the window; the status bar says where they are kept.
   EXPECT_GT(s.text().droppedLines(), 0);
-  EXPECT_EQ(s.frame.droppedLinesNote(),
-            QStringLiteral("Earlier lines were dropped from the window; the output file keeps the whole report"));
+  EXPECT_EQ(
+      s.frame.droppedLinesNote(),
+      QStringLiteral("Earlier lines were dropped from the window; the output file keeps the whole report"));
 
   // The console program on the same study, typed names given from the study's folder.
   const QString before = QDir::currentPath();
