@@ -6,9 +6,9 @@
 #include <QString>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
-#include <optional>
 
 #include "console/open_files.h"
 #include "console/window/io_text.h"
