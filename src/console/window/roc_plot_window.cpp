@@ -3,7 +3,10 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -182,7 +185,10 @@ void RocPlotWindow::print() {
   printer.setDocName(windowTitle());
   printer.setCopyCount(1);
   printer.setPageOrientation(fig_.width > fig_.height ? QPageLayout::Landscape : QPageLayout::Portrait);
-  if (!dialogs_.choosePrinter(this, printer, 1, 1)) return;
+  // Print to file offers the program's name in the current folder, as the text's printing does.
+  const QString defaultFile = QDir::current().absoluteFilePath(
+      QFileInfo(QCoreApplication::applicationFilePath()).fileName() + QStringLiteral(".pdf"));
+  if (!dialogs_.choosePrinter(this, printer, 1, 1, defaultFile)) return;
   QPainter painter;
   if (!painter.begin(&printer)) {
     dialogs_.warn(this, windowTitle(), QStringLiteral("Cannot start printing"));
