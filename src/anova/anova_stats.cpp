@@ -210,7 +210,8 @@ void runTests(const AnovaStats& st, AnovaTests& tests) {
   tests.f[kSrcT] = ms[kSrcT] / tests.errMsT;
   tests.p[kSrcT] = std::isnan(tests.d2T) ? kNaN : fProbability(tests.f[kSrcT], df[kSrcT], tests.d2T);
 
-  for (int s = kSrcT; s <= kSrcTR; ++s) tests.sig[s] = isProbability(tests.p[s]) && tests.p[s] <= 0.05;
+  // Every tested source: T, R, C and the three two-way interactions.
+  for (int s = kSrcT; s <= kSrcRC; ++s) tests.sig[s] = isProbability(tests.p[s]) && tests.p[s] <= 0.05;
   if (tests.nottrc) tests.sig[kSrcRC] = false;  // reader x case is then not tested
 }
 

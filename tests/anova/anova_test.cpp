@@ -222,6 +222,40 @@ TEST(AnovaStats, FixedTestsUseTheirErrorTerms) {
   EXPECT_NEAR(ts.f[kSrcRC], d.ss[kSrcRC] / 10 / msTRC, 1e-9);
 }
 
+// Every tested source gets "SIG." exactly when its probability is at most
+// 0.05. With 2 and 2 df, Pr(F(2, 2) > f) = 1 / (1 + f): f = 1/p - 1 puts a
+// source's probability just below, at and just above 0.05.
+TEST(AnovaStats, DecisionOfEverySourceAtTheFivePercentEdge) {
+  struct Row {
+    Source s;
+    Source err;  // error term of the source's test
+    const char* name;
+  };
+  const Row rows[] = {{kSrcT, kSrcTRC, "T"},  {kSrcC, kSrcRC, "C"},    {kSrcR, kSrcRC, "R"},
+                      {kSrcTC, kSrcTRC, "TC"}, {kSrcTR, kSrcTRC, "TR"}, {kSrcRC, kSrcTRC, "RC"}};
+  struct Edge {
+    double p;
+    bool sig;
+  };
+  for (const Row& row : rows) {
+    for (const Edge e : {Edge{0.0499, true}, Edge{0.05, true}, Edge{0.0501, false}}) {
+      AnovaStats st;
+      for (int s = 0; s < kNumSources; ++s) st.ms[s] = st.df[s] = 2.0;
+      // Every other ratio is 1 or below: probability 0.5 or more, error-term case 1
+      // unless an interaction is the source swept (then it is the treatment's error term).
+      st.ms[row.s] = (1.0 / e.p - 1.0) * st.ms[row.err];
+      AnovaTests ts;
+      runTests(st, ts);
+      EXPECT_NEAR(ts.p[row.s], e.p, 1e-12) << row.name;
+      EXPECT_EQ(ts.sig[row.s], e.sig) << row.name << " at p = " << e.p;
+      for (int s = kSrcT; s <= kSrcRC; ++s) {
+        if (s == row.s) continue;
+        EXPECT_FALSE(ts.sig[s]) << "source " << s << " while " << row.name << " is swept";
+      }
+    }
+  }
+}
+
 // ------------------------------------------------------- error-term cases
 
 // Base 2 x 2 x 2 study: MS(T) = 8/64 = 0.125, MS(TRC) = 8/1024 = 0.0078125.
