@@ -166,6 +166,8 @@ int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, P
       // drawn. The case is given no influence: its pseudovalue is the area
       // estimated on all cases.
       pv(r, t, k) = fulla / static_cast<double>(n);
+      // After a failed fit on all cases every left-out case counts, this one too.
+      if (jstat < 0) flag += jstat;
       continue;
     }
 

@@ -377,6 +377,7 @@ struct SingleCase {
   const char* name;
   Ratings neg, pos;
   int single;  // case number of the lone case
+  bool fullFitFails = false;
 };
 
 class JknifeSingle : public ::testing::TestWithParam<SingleCase> {};
@@ -390,6 +391,12 @@ TEST_P(JknifeSingle, LoneCaseOfATruthStateGetsTheAreaOnAllCases) {
   ASSERT_TRUE(std::isfinite(run.at(sc.single)));
   EXPECT_NEAR(run.at(sc.single), e.fullArea, 1e-12);
   expectPseudovalues(run, e, n);
+  // A failed fit on all cases counts every left-out case, the lone one too.
+  EXPECT_EQ(run.flag(), sc.fullFitFails ? -100 - n : 0);
+  if (sc.fullFitFails) {
+    ASSERT_FALSE(run.screen.lines().empty());
+    EXPECT_EQ(run.screen.lines().back(), " Degenerate" + I(-1, 12) + I(-100 - n, 12));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -402,7 +409,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The negative above two of the three positives: perverse
         // performance, no fitted area, and the lone case gets the trapezoidal
         // area on all cases.
-        SingleCase{"OneNegativeFullFitFails", {2}, {1, 1, 2}, 1}),
+        SingleCase{"OneNegativeFullFitFails", {2}, {1, 1, 2}, 1, true}),
     [](const ::testing::TestParamInfo<SingleCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
