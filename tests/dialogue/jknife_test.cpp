@@ -138,6 +138,7 @@ Expected plainJackknife(const Ratings& neg, const Ratings& pos, int k0) {
   for (int k = 1; k <= n; ++k) {
     if ((k <= n0 && n0 == 1) || (k > n0 && n1 == 1)) {
       e.pv[static_cast<std::size_t>(k)] = e.fullArea;
+      if (e.fullFailed) e.psflag -= 1;  // -100 - N counts every case
       continue;
     }
     double ak = -1.0;
