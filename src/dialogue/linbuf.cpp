@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <system_error>
 
 namespace quelbro {
@@ -47,11 +48,7 @@ NumberRead TONUM(std::string_view word, int& maxdec) {
   NumberRead r;
   const std::size_t n = word.size();
   std::size_t p = 0;
-  bool negative = false;
-  if (p < n && (word[p] == '+' || word[p] == '-')) {
-    negative = word[p] == '-';
-    ++p;
-  }
+  if (p < n && (word[p] == '+' || word[p] == '-')) ++p;
   const std::size_t mantStart = p;
   std::size_t intDigits = 0, fracDigits = 0;
   while (p < n && isDigit(word[p])) ++p, ++intDigits;
@@ -99,18 +96,17 @@ NumberRead TONUM(std::string_view word, int& maxdec) {
   std::string_view body = word.substr(word[0] == '+' ? 1 : 0);
   auto res = std::from_chars(body.data(), body.data() + body.size(), value, std::chars_format::general);
   if (res.ec == std::errc::result_out_of_range) {
-    // Too large or too small for a double; the place of the leading digit tells which.
-    if (firstNonzero < 0) {
-      value = 0.0;
-    } else {
-      long long magnitude = static_cast<long long>(intDigits) - 1 - firstNonzero + expValue;
-      if (magnitude >= 0) return r;
-      value = negative ? -0.0 : 0.0;
-    }
+    // Zero digits read as zero whatever the exponent; otherwise the value is
+    // too large or too small for a double, outside single precision either way.
+    if (firstNonzero >= 0) return r;
+    value = 0.0;
   } else if (res.ec != std::errc() || res.ptr != body.data() + body.size()) {
     return r;
   }
   if (!std::isfinite(value) || std::fabs(value) >= kFloatLimit) return r;
+  // Below the smallest normal single-precision number a value would be
+  // stored with lost digits or as zero: refused like one above the range.
+  if (value != 0.0 && std::fabs(value) < static_cast<double>(std::numeric_limits<float>::min())) return r;
 
   int decimals = 0;
   if (exponent) {

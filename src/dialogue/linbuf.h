@@ -43,7 +43,9 @@ struct NumberRead {
 // Reads a word as a decimal number: optional sign, digits with an optional
 // point (at least one digit), optional exponent e or E with optional sign and
 // digits. Anything else, and values outside single-precision range, is an
-// error. On success MAXDEC is raised to the word's decimal count.
+// error, and so is a non-zero value smaller in magnitude than the smallest
+// normal single-precision number. On success MAXDEC is raised to the word's
+// decimal count.
 NumberRead TONUM(std::string_view word, int& maxdec);
 
 // Position of the last character that is not a blank, 1-based; 0 when none.

@@ -23,6 +23,7 @@ enum class DatasetEnd {
   Analysed,  // the dataset is done; go on with the next one (file) or cycle (console)
   Restart,   // back to the opening questions
   Quit,      // the program ends (quit, end of console input)
+  Short,     // console input ended inside this reader's cases: the reader is incomplete
   Stop       // an inconsistent data file ends the program
 };
 
@@ -114,17 +115,23 @@ bool askCaseCounts(Session& s, Study& st) {
 // One block of case lines; with typed entry it is repeated until the count
 // announced for the study has been entered. A repeated block is cut out of the
 // store file again.
+// The decimal count of a refused block is that of the lines before it.
+// At the end of typed input the block ends with the lines accepted: Done when
+// they are the count announced, Quit when they are not.
 BlockEnd caseBlock(Session& s, Study& st, int state, int reader, int& count) {
   const OutFile::Mark mark = s.store.mark();
+  const int maxdec = st.MAXDEC;
   const int expected = state == 1 ? st.expectNeg : st.expectPos;
   for (;;) {
     BlockEnd end = READIN(s, st, state, reader, count);
     if (end != BlockEnd::Done || s.fromFile()) return end;
     if (count == expected) return end;
+    if (s.quit) return BlockEnd::Quit;
     s.say(cat({" ERROR: expecting ", widenedInt(expected, 3),
                state == 1 ? " Actually-Negative" : " Actually-Positive", " cases"}));
     s.say(cat({"        Only ", widenedInt(count, 3), " cases entered"}));
     if (s.store.isOpen()) s.store.truncateTo(mark);
+    st.MAXDEC = maxdec;
   }
 }
 
@@ -148,6 +155,7 @@ FitContext fitContext(Session& s, const Study& st, const Destinations& out, int 
 DatasetEnd readerCases(Session& s, Study& st, int r) {
   const bool typed = !s.fromFile();
   const OutFile::Mark mark = s.store.mark();
+  const int maxdec = st.MAXDEC;
   int n0 = 0, n1 = 0;
   // A typed reader is entered again after a failed check; each pass reads input.
   for (;;) {
@@ -156,14 +164,15 @@ DatasetEnd readerCases(Session& s, Study& st, int r) {
     if (typed && r == 1 && !askCaseCounts(s, st)) return DatasetEnd::Quit;
 
     BlockEnd end = caseBlock(s, st, 1, r, n0);
-    if (end == BlockEnd::Quit) return DatasetEnd::Quit;
+    // Typed input that ends inside the negatives leaves the reader without positives.
+    if (end == BlockEnd::Quit || (end == BlockEnd::Done && s.quit)) return DatasetEnd::Short;
     if (end == BlockEnd::Refused) return DatasetEnd::Restart;
     if (typed) {
       s.say(" **** end of actually-negative cases ****");
       s.emptyLines(2);
     }
     end = caseBlock(s, st, 2, r, n1);
-    if (end == BlockEnd::Quit) return DatasetEnd::Quit;
+    if (end == BlockEnd::Quit) return DatasetEnd::Short;
     if (end == BlockEnd::Refused) return DatasetEnd::Restart;
 
     if (!typed && (n0 == 0 || n1 == 0)) {
@@ -178,6 +187,7 @@ DatasetEnd readerCases(Session& s, Study& st, int r) {
       s.say(" Error: Wrong number of data input for this reader");
       if (!typed) return DatasetEnd::Stop;
       if (s.store.isOpen()) s.store.truncateTo(mark);
+      st.MAXDEC = maxdec;
       continue;
     }
     break;
@@ -219,15 +229,16 @@ DatasetEnd dataset(Session& s, Study& st) {
 
   std::string line;
   bool reachedMax = false;
+  bool incomplete = false;  // a typed reader was cut short by the end of the input
   while (st.NRDR < st.NRDMAX) {
     if (!s.fromFile()) {
       s.emptyListLine();
       s.say(cat({" Enter Name for Reader ", widenedInt(st.NRDR + 1, 1), ": "}));
     }
     if (!s.readInput(line)) {
-      if (s.quit) return DatasetEnd::Quit;
-      // End of the file before the first reader: no dataset at all.
-      if (st.NRDR == 0) return DatasetEnd::Restart;
+      // The end of the input ends the reader list; without a reader there is
+      // no dataset at all.
+      if (st.NRDR == 0) return s.quit ? DatasetEnd::Quit : DatasetEnd::Restart;
       break;
     }
     if (line.find('#') != std::string::npos) break;
@@ -243,14 +254,26 @@ DatasetEnd dataset(Session& s, Study& st) {
       if (!getdesc(s, st) || !get_key(s, st)) return s.quit ? DatasetEnd::Quit : DatasetEnd::Restart;
     }
     DatasetEnd end = readerCases(s, st, r);
+    if (end == DatasetEnd::Short) {
+      // Typed input ended inside this reader's cases: the readers before her
+      // are analysed; what she typed stays in the store file as typed.
+      st.NRDR -= 1;
+      if (st.NRDR == 0) return DatasetEnd::Quit;
+      s.say(ListLine().t(cat({"The input ended inside the cases of reader ", std::to_string(r),
+                              "; the readers before are analysed."})));
+      incomplete = true;
+      break;
+    }
     if (end != DatasetEnd::Analysed) return end;
     reachedMax = st.NRDR == st.NRDMAX;
+    if (s.quit) break;  // typed input ended right after the last case of this reader
   }
-  if (reachedMax) {
+  if (reachedMax && !s.quit) {
     if (!s.fromFile()) s.say(ListLine().t("Please enter a Pound sign (#)"));
-    if (!s.readInput(line) && s.quit) return DatasetEnd::Quit;
+    s.readInput(line);
   }
-  if (s.store.isOpen()) s.store.writeLine(ListLine().t("#").str(), "the closing line (#) of the dataset");
+  if (s.store.isOpen() && !incomplete)
+    s.store.writeLine(ListLine().t("#").str(), "the closing line (#) of the dataset");
   s.emptyListLine();
   std::unique_ptr<AnovaFindings> analysis;
   if (st.NRDR < 2 || st.NTRT < 2) {
@@ -321,7 +344,9 @@ bool MAIN(Session& s, Select select, bool once = false) {
     do {
       end = dataset(s, st);
     } while (end == DatasetEnd::Analysed && s.fromFile());
-    if (end == DatasetEnd::Quit) break;
+    // Typed input that ended inside the dataset: its analysis is done, and no
+    // answer can come to the next question.
+    if (end == DatasetEnd::Quit || s.quit) break;
     if (end == DatasetEnd::Stop) {
       s.closeInput();
       s.report.close();

@@ -62,7 +62,9 @@ BlockEnd get_data(Session& s, Study& st, int reader, int state, ResultTable& tab
   for (;;) {
     const int counter = count + 1;
     if (typed) s.say(Line(state == 1 ? "- case" : "+ case").i(counter, 4).t(": ").str());
-    if (!s.readIntoLinbuf()) return typed ? BlockEnd::Quit : BlockEnd::Done;
+    // The end of the input ends the block with the lines accepted; with typed
+    // entry the session's quit flag tells the caller that nothing more comes.
+    if (!s.readIntoLinbuf()) return BlockEnd::Done;
 
     std::array<double, kMaxTreatments + 1> values{};
     std::string fields;
@@ -88,7 +90,8 @@ BlockEnd get_data(Session& s, Study& st, int reader, int state, ResultTable& tab
           rejected = true;
         } else {
           values[static_cast<std::size_t>(t)] = num.value;
-          fields += cat({" ", caseE(num.value), "\t"});
+          // The store file holds the single-precision value that is analysed.
+          fields += cat({" ", caseE(static_cast<double>(static_cast<float>(num.value))), "\t"});
         }
       }
     }
