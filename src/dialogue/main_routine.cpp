@@ -125,7 +125,12 @@ BlockEnd caseBlock(Session& s, Study& st, int state, int reader, int& count) {
   for (;;) {
     BlockEnd end = READIN(s, st, state, reader, count);
     if (end != BlockEnd::Done || s.fromFile()) return end;
-    if (count == expected) return end;
+    if (count == expected) {
+      // Complete but ended by the end of the input: the store file still gets
+      // the block's end, so that it reads back as typed.
+      if (s.quit && s.store.isOpen()) s.store.writeLine("******");
+      return end;
+    }
     if (s.quit) return BlockEnd::Quit;
     s.say(cat({" ERROR: expecting ", widenedInt(expected, 3),
                state == 1 ? " Actually-Negative" : " Actually-Positive", " cases"}));

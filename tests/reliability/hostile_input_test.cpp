@@ -488,6 +488,50 @@ TEST(HostileFile, FifoInputStillReads) {
 INSTANTIATE_TEST_SUITE_P(Reliability, HostileInput, ::testing::ValuesIn(cases()),
                          [](const ::testing::TestParamInfo<Hostile>& info) { return info.param.name; });
 
+// Typed input that ends inside the data: the complete readers are analysed
+// and the program ends where the next question would stand.
+struct TypedEnd {
+  const char* name;
+  std::vector<std::string> tail;  // answers after the first reader's cases
+  bool analysed;                  // the analysis of variance of two readers is shown
+  std::vector<std::string> shown;
+};
+
+class TypedInputEnds : public ::testing::TestWithParam<TypedEnd> {};
+
+TEST_P(TypedInputEnds, CompleteReadersAreAnalysed) {
+  WorkDir dir;
+  std::vector<std::string> answers = {"n", "y", "s.dat", "n", "Ends early", "2", "Ann", "2", "CT", "MR", "L L",
+                                      "3", "3", "1 1", "2 3", "3 2", "*", "2 3", "3 2", "3 3", "*"};
+  answers.insert(answers.end(), GetParam().tail.begin(), GetParam().tail.end());
+  const auto screen = runProgram(answers);
+  EXPECT_EQ(anyContains(screen, "MULTIREADER-MULTICASE ROC ANALYSIS OF VARIANCE USING"), GetParam().analysed)
+      << around(screen, -1);
+  for (const auto& part : GetParam().shown) EXPECT_TRUE(anyContains(screen, part)) << "not shown: [" << part << "]";
+  // No further question is asked once the input has ended.
+  EXPECT_EQ(countLine(screen, kQuestion1), 1);
+  // Every typed line is kept in the store file; a complete dataset is closed there.
+  const std::string stored = slurp("s.dat");
+  const std::string end = GetParam().analysed ? "  0.10000E+01\t" + std::string(38, ' ') + "\r\n******\r\n #\r\n"
+                                              : "  0.20000E+01\t  0.10000E+01\t" + std::string(38, ' ') + "\r\n";
+  ASSERT_GE(stored.size(), end.size());
+  EXPECT_EQ(stored.substr(stored.size() - end.size()), end);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reliability, TypedInputEnds,
+    ::testing::Values(
+        TypedEnd{"AfterTheLastCaseOfTheLastReader",
+                 {"Bob", "1 2", "2 1", "3 3", "*", "2 2", "3 3", "3 1"},
+                 true,
+                 {" Starting Analysis for reader           2"}},
+        TypedEnd{"AtThePoundSign", {"Bob", "1 2", "2 1", "3 3", "*", "2 2", "3 3", "3 1", "*"}, true, {}},
+        TypedEnd{"InsideTheSecondReadersNegatives",
+                 {"Bob", "1 2", "2 1"},
+                 false,
+                 {" The input ended inside the cases of reader 2; the readers before are analysed.", kNotice2}}),
+    [](const ::testing::TestParamInfo<TypedEnd>& info) { return std::string(info.param.name); });
+
 // 10,000 tiny datasets in one file: each is read, analysed and closed in turn.
 class Tally : public TextConsole {
  public:
