@@ -10,11 +10,15 @@ bool readStreamLine(std::FILE* in, std::string& line, std::size_t keep) {
   line.clear();
   int c = std::fgetc(in);
   if (c == EOF) return false;
-  while (c != EOF && c != '\n') {
+  // A line ends at LF, CR LF or a CR on its own (files from old systems).
+  while (c != EOF && c != '\n' && c != '\r') {
     if (line.size() < keep) line.push_back(static_cast<char>(c));
     c = std::fgetc(in);
   }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
+  if (c == '\r') {
+    int next = std::fgetc(in);
+    if (next != '\n' && next != EOF) std::ungetc(next, in);
+  }
   return true;
 }
 

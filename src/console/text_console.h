@@ -38,8 +38,8 @@ class TextConsole : public LineSink {
 inline constexpr std::size_t kMaxConsoleLine = 1024;
 
 // Reads one line from a C stream: keeps at most `keep` characters, consumes the
-// rest of the line, drops a trailing carriage return. A last line without a
-// line end is still a line. Returns false at end of input with nothing read.
+// rest of the line. A line ends with LF, CR LF or CR alone. A last line without
+// a line end is still a line. Returns false at end of input with nothing read.
 bool readStreamLine(std::FILE* in, std::string& line, std::size_t keep = kMaxConsoleLine);
 
 // Standard input and output; output lines end with a plain line feed. Output

@@ -26,6 +26,9 @@ std::string storedReader(const Study& st, int reader);
 // The closing notice of a dataset from a file that cannot be analysed.
 void refuseDataset(Session& s);
 
+// A data file in which not even one dataset begins is named, not passed over.
+void noDataset(Session& s);
+
 // Sets IDIR(1..NTRT); false as for getdesc.
 bool get_key(Session& s, Study& st);
 

@@ -15,6 +15,11 @@ void refuseDataset(Session& s) {
   s.say(ListLine().t("This dataset cannot be analysed; returning to the opening questions."));
 }
 
+void noDataset(Session& s) {
+  s.say(ListLine().t(cat({"ERROR: the data file (", s.inPath, ") holds no dataset: a description line,"})));
+  s.say(ListLine().t("       a reader's name and the treatment header at least are needed."));
+}
+
 namespace {
 
 bool getdescTyped(Session& s, Study& st, std::string& header) {
@@ -61,7 +66,12 @@ bool getdescTyped(Session& s, Study& st, std::string& header) {
 bool getdescFile(Session& s, Study& st, std::string& header) {
   st.NTRT = 0;
   if (!s.readIntoLinbuf()) {
+    if (s.inAllBlank) {
+      noDataset(s);
+      return false;
+    }
     s.say(ListLine().t("ERROR: the data file ends where the treatment header should stand."));
+    s.sayWhere();
     refuseDataset(s);
     return false;
   }
@@ -78,8 +88,18 @@ bool getdescFile(Session& s, Study& st, std::string& header) {
     st.NTRT += 1;
     st.TRTDES[static_cast<std::size_t>(st.NTRT)] = des;
   }
+  // Only 80 columns are read: with room for more treatments, a quote beyond
+  // them belongs to a treatment that would silently be lost.
+  if (st.NTRT < kMaxTreatments && s.lastLine.find('"', kLineWidth) != std::string::npos) {
+    s.say(ListLine().t("ERROR: the treatment header runs past column 80 and a treatment would be lost;"));
+    s.say(ListLine().t("       shorten the descriptions or the blanks between them."));
+    s.sayWhere();
+    refuseDataset(s);
+    return false;
+  }
   if (st.NTRT == 0) {
     s.say("ERROR: Treatment headings must be enclosed in quotes");
+    s.sayWhere();
     refuseDataset(s);
     return false;
   }

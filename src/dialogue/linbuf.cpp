@@ -35,6 +35,7 @@ Word GETWRD(LineBuffer& lin) {
   while (j < kLineWidth && !isDelimiter(b[j])) ++j;
   w.text = b.substr(i, j - i);
   if (j >= kLineWidth) {
+    w.toEnd = true;
     lin.clear();
   } else {
     std::string rest = b.substr(j);

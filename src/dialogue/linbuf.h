@@ -26,6 +26,7 @@ class LineBuffer {
 struct Word {
   bool noword = true;
   std::string text;  // the word without padding; its length is text.size()
+  bool toEnd = false;  // the word runs to column 80
   int length() const { return static_cast<int>(text.size()); }
 };
 

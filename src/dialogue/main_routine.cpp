@@ -183,6 +183,7 @@ DatasetEnd readerCases(Session& s, Study& st, int r) {
     if (!typed && (n0 == 0 || n1 == 0)) {
       s.say(ListLine().t(cat({"ERROR: Reader ", std::to_string(r), " has no Actually-",
                               n0 == 0 ? "Negative" : "Positive", " cases in the data file."})));
+      s.sayWhere();
       refuseDataset(s);
       return DatasetEnd::Restart;
     }
@@ -190,7 +191,10 @@ DatasetEnd readerCases(Session& s, Study& st, int r) {
     if (st.NCASE != 0 && (n0 != st.firstNeg || n1 != st.firstPos)) {
       s.say("");
       s.say(" Error: Wrong number of data input for this reader");
-      if (!typed) return DatasetEnd::Stop;
+      if (!typed) {
+        s.sayWhere();
+        return DatasetEnd::Stop;
+      }
       if (s.store.isOpen()) s.store.truncateTo(mark);
       st.MAXDEC = maxdec;
       continue;
@@ -216,8 +220,13 @@ DatasetEnd readerCases(Session& s, Study& st, int r) {
   return DatasetEnd::Analysed;
 }
 
-DatasetEnd dataset(Session& s, Study& st) {
-  if (!READHL(s, st)) return s.quit ? DatasetEnd::Quit : DatasetEnd::Restart;
+// `firstOfFile`: no dataset of this data file has been read yet.
+DatasetEnd dataset(Session& s, Study& st, bool firstOfFile) {
+  if (!READHL(s, st)) {
+    if (s.quit) return DatasetEnd::Quit;
+    if (firstOfFile) noDataset(s);
+    return DatasetEnd::Restart;
+  }
   st.PV.clear();
   for (auto& row : st.PSFLAG) row.fill(0);
   st.MAXDEC = 0;
@@ -243,7 +252,11 @@ DatasetEnd dataset(Session& s, Study& st) {
     if (!s.readInput(line)) {
       // The end of the input ends the reader list; without a reader there is
       // no dataset at all.
-      if (st.NRDR == 0) return s.quit ? DatasetEnd::Quit : DatasetEnd::Restart;
+      if (st.NRDR == 0) {
+        if (s.quit) return DatasetEnd::Quit;
+        if (firstOfFile) noDataset(s);
+        return DatasetEnd::Restart;
+      }
       break;
     }
     if (line.find('#') != std::string::npos) break;
@@ -346,8 +359,10 @@ bool MAIN(Session& s, Select select, bool once = false) {
     }
     DatasetEnd end = DatasetEnd::Analysed;
     // A data file holds datasets until its end; every dataset consumes lines.
+    bool first = true;
     do {
-      end = dataset(s, st);
+      end = dataset(s, st, first);
+      first = false;
     } while (end == DatasetEnd::Analysed && s.fromFile());
     // Typed input that ended inside the dataset: its analysis is done, and no
     // answer can come to the next question.

@@ -74,6 +74,7 @@ BlockEnd get_data(Session& s, Study& st, int reader, int state, ResultTable& tab
       Word word = GETWRD(s.lin);
       if (word.noword) {
         s.say("   --- not enough data entered ---");
+        s.sayWhere();
         rejected = true;
       } else if (word.text[0] == '*') {
         if (s.store.isOpen())
@@ -82,11 +83,14 @@ BlockEnd get_data(Session& s, Study& st, int reader, int state, ResultTable& tab
         return BlockEnd::Done;
       } else if (word.text[0] == '#') {
         s.say(ListLine().t(" Error: incorrect number of data input"));
+        s.sayWhere();
         rejected = true;
       } else {
+        // A word cut at column 80 would be read as a different number.
         NumberRead num = TONUM(word.text, localMax);
-        if (num.error) {
+        if (num.error || (word.toEnd && s.cutAtColumn80())) {
           s.say("   --- invalid form of input data ---");
+          s.sayWhere();
           rejected = true;
         } else {
           values[static_cast<std::size_t>(t)] = num.value;
@@ -118,6 +122,7 @@ BlockEnd get_data(Session& s, Study& st, int reader, int state, ResultTable& tab
       s.say(ListLine().t(cat({"ERROR: Reader ", std::to_string(reader), " has more than 2000 Actually-",
                               stateName(state), " cases in the data file;"})));
       s.say(ListLine().t("       at most 2000 cases per truth state can be analysed."));
+      s.sayWhere();
       refuseDataset(s);
       return BlockEnd::Refused;
     }

@@ -1,6 +1,10 @@
 // Reading lines from the input source and closing the files of a cycle.
 #include "dialogue/session.h"
 
+#include <algorithm>
+
+#include "console/fields.h"
+
 namespace quelbro {
 
 bool Session::readConsole(std::string& line, std::size_t keep) {
@@ -15,12 +19,39 @@ bool Session::readConsole(std::string& line, std::size_t keep) {
 }
 
 bool Session::readInput(std::string& line) {
-  if (in == nullptr) return readConsole(line);
-  if (!readStreamLine(in, line, kLineWidth)) {
-    line.clear();
-    return false;
+  if (in == nullptr) {
+    if (!readConsole(lastLine, kMaxConsoleLine)) {
+      line.clear();
+      return false;
+    }
+  } else {
+    if (!readStreamLine(in, lastLine, kMaxConsoleLine)) {
+      lastLine.clear();
+      line.clear();
+      inEnded = true;
+      return false;
+    }
+    ++inLineNo;
+    if (!isBlankText(lastLine)) inAllBlank = false;
   }
+  line = lastLine.substr(0, std::min(lastLine.size(), kLineWidth));
   return true;
+}
+
+bool Session::cutAtColumn80() const {
+  return lastLine.size() > kLineWidth && lastLine[kLineWidth] != ' ' && lastLine[kLineWidth] != '\t';
+}
+
+void Session::sayWhere() {
+  if (in == nullptr) return;
+  if (inEnded) {
+    say(ListLine().t(cat({"(file ", inPath, ": the file ends after line ", std::to_string(inLineNo), ")"})));
+    return;
+  }
+  std::string shown = lastLine.substr(0, std::min<std::size_t>(lastLine.size(), 60));
+  for (char& c : shown)
+    if (static_cast<unsigned char>(c) < ' ') c = ' ';
+  say(ListLine().t(cat({"(file ", inPath, ", line ", std::to_string(inLineNo), ": ", shown, ")"})));
 }
 
 bool Session::readIntoLinbuf() {
@@ -34,6 +65,9 @@ void Session::closeInput() {
   if (in != nullptr) std::fclose(in);
   in = nullptr;
   inPath.clear();
+  inLineNo = 0;
+  inEnded = false;
+  inAllBlank = true;
 }
 
 void Session::closeAll() {

@@ -52,6 +52,13 @@ struct Session : OpenFileList {
   OutFile report;              // the report file
   std::string reportFileName;  // name of the input or store file, 20 characters at most
 
+  // The line last read from the input source, as read (up to kMaxConsoleLine
+  // columns), and its number in the data file (0 before the first).
+  std::string lastLine;
+  long inLineNo = 0;
+  bool inEnded = false;    // the data file has been read to its end
+  bool inAllBlank = true;  // every line read from the data file so far is blank
+
   LineBuffer lin;                   // LINBUF
   RunObserver* observer = nullptr;  // receives each analysed dataset's records
   int datasetsFinished = 0;         // datasets analysed so far in the run
@@ -69,6 +76,12 @@ struct Session : OpenFileList {
   bool readConsole(std::string& line, std::size_t keep = kLineWidth);
   // Reads the next line of the input source into LINBUF.
   bool readIntoLinbuf();
+  // True when the line last read holds a character other than a blank or tab
+  // in column 81: a word ending in column 80 was cut there.
+  bool cutAtColumn80() const;
+  // After a message about a line of a data file: which file, which line, and
+  // the line's first 60 characters. Nothing with console input.
+  void sayWhere();
 
   void say(std::string_view line) { con.writeLine(line); }
   void say(const ListLine& line) { con.writeLine(line.str()); }
