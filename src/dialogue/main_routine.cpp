@@ -379,7 +379,7 @@ bool MAIN(Session& s, Select select, bool once = false) {
     }
     if (once) break;
   }
-  s.closeAll();
+  s.closeAll();  // a failure to close a file is a failure to write it
   return !stopped;
 }
 
@@ -432,17 +432,19 @@ BatchEnd runBatchProgram(TextConsole& console, const Clock& clock, const BatchRu
   return BatchEnd::Done;
 }
 
-void runConsoleProgram(TextConsole& console, const Clock& clock, RunObserver* observer) {
+int runConsoleProgram(TextConsole& console, const Clock& clock, RunObserver* observer) {
   Session s(console, clock, padTo("QUELBRO (DOS version 1.0 beta):", 60));
   s.observer = observer;
-  MAIN(s, [](Session& ss) { iofilenop(ss); });
+  const bool consistent = MAIN(s, [](Session& ss) { iofilenop(ss); });
+  return consistent && !s.writeFailures.seen() ? kExitEnded : kExitFailed;
 }
 
-void runWindowedProgram(TextConsole& console, const Clock& clock, FileChooser& chooser,
-                        RunObserver* observer) {
+int runWindowedProgram(TextConsole& console, const Clock& clock, FileChooser& chooser,
+                       RunObserver* observer) {
   Session s(console, clock, padTo("QUELBRO (Windows version 1.0 beta):", 60));
   s.observer = observer;
-  MAIN(s, [&chooser](Session& ss) { iofile(ss, chooser); });
+  const bool consistent = MAIN(s, [&chooser](Session& ss) { iofile(ss, chooser); });
+  return consistent && !s.writeFailures.seen() ? kExitEnded : kExitFailed;
 }
 
 }  // namespace quelbro

@@ -11,13 +11,19 @@
 
 namespace quelbro {
 
+// The exit status of a dialogue run: 0 when the user ended it (Q, the end of
+// the input), 1 when an inconsistent data file ended it or a file could not be written.
+inline constexpr int kExitEnded = 0;
+inline constexpr int kExitFailed = 1;
+
 // quelbro-con: typed file names, title "QUELBRO (DOS version 1.0 beta):".
-// Each dataset analysed is handed to `observer` when one is given.
-void runConsoleProgram(TextConsole& console, const Clock& clock, RunObserver* observer = nullptr);
+// Each dataset analysed is handed to `observer` when one is given. Returns the exit status.
+int runConsoleProgram(TextConsole& console, const Clock& clock, RunObserver* observer = nullptr);
 
 // quelbro-win: dialog-based file selection, title "QUELBRO (Windows version 1.0 beta):".
-void runWindowedProgram(TextConsole& console, const Clock& clock, FileChooser& chooser,
-                        RunObserver* observer = nullptr);
+// Returns the exit status.
+int runWindowedProgram(TextConsole& console, const Clock& clock, FileChooser& chooser,
+                       RunObserver* observer = nullptr);
 
 // quelbro-con DATAFILE: every dataset of one data file without questions, as
 // the dialogue runs them when answered Y with that file's name.

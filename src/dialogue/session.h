@@ -26,13 +26,30 @@ inline std::string cat(std::initializer_list<std::string_view> parts) {
   return s;
 }
 
+// Passes a file's failure message on to the screen and remembers that a
+// file could not be written (the program's exit status says so).
+class WriteFailures : public LineSink {
+ public:
+  explicit WriteFailures(LineSink& screen) : screen_(screen) {}
+  void writeLine(std::string_view line) override {
+    seen_ = true;
+    screen_.writeLine(line);
+  }
+  bool seen() const { return seen_; }
+
+ private:
+  LineSink& screen_;
+  bool seen_ = false;
+};
+
 struct Session : OpenFileList {
   Session(TextConsole& console, const Clock& clk, std::string titleText)
       : con(console),
         clock(clk),
         title(std::move(titleText)),
-        store(&console, "store file"),
-        report(&console, "report file", true) {
+        writeFailures(console),
+        store(&writeFailures, "store file"),
+        report(&writeFailures, "report file", true) {
     con.setOpenFiles(this);
   }
   ~Session() override {
@@ -45,6 +62,7 @@ struct Session : OpenFileList {
   TextConsole& con;
   const Clock& clock;
   std::string title;  // 60 characters
+  WriteFailures writeFailures;
 
   std::FILE* in = nullptr;  // the case data file being read; null: console input
   std::string inPath;

@@ -441,8 +441,10 @@ int runConCommandLine(const std::vector<std::string>& args, std::FILE* in, std::
   }
   if (o.dataFile.empty()) {
     StdioConsole console(in, out);
-    runConsoleProgram(console, clock);
-    return console.finish(kConProgram, err) ? kExitDone : kExitNotAnalysed;
+    // 0 when the user ended the dialogue, 1 when an inconsistent data file
+    // ended it or a file (the screen too) could not be written.
+    const int status = runConsoleProgram(console, clock);
+    return console.finish(kConProgram, err) ? status : kExitNotAnalysed;
   }
   return batch(o, out, err, clock);
 }

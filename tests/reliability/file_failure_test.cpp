@@ -449,6 +449,65 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Descriptors>& info) { return info.param.name; });
 
 // ---------------------------------------------------------------------------
+// The exit status of quelbro-con itself: 0 when the user ends it, 1 when an
+// inconsistent data file ends it or a file could not be written.
+
+// Runs the program with `input` as its standard input and the screen thrown
+// away; `fileLimit` bytes (0: none) bound the files it writes. Returns the
+// exit status, or -1 when it did not exit normally.
+int exitStatusOf(const std::string& input, rlim_t fileLimit = 0) {
+  writeFile("answers.in", input);
+  pid_t pid = fork();
+  if (pid == 0) {
+    int in = open("answers.in", O_RDONLY);
+    int out = open("/dev/null", O_WRONLY);
+    if (in < 0 || out < 0) _exit(126);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(out, 2);
+    if (fileLimit > 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      rlimit rl{fileLimit, fileLimit};
+      if (setrlimit(RLIMIT_FSIZE, &rl) != 0) _exit(126);
+    }
+    execl(QUELBRO_CON, QUELBRO_CON, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string joined(const std::vector<std::string>& lines) {
+  std::string s;
+  for (const auto& l : lines) s += l + "\n";
+  return s;
+}
+
+TEST(ExitStatus, SaysHowTheRunEnded) {
+  const std::string wrongCount = "D\nAnn\n\"A\" \"B\"\nL L\n1 2\n*\n3 4\n*\nBob\n1 2\n2 1\n*\n3 4\n*\n#\n";
+  struct Row {
+    const char* name;
+    std::string input;
+    rlim_t fileLimit;
+    int status;
+  };
+  const Row rows[] = {
+      {"Q at the first question", "q\n", 0, 0},
+      {"the end of the input", "n\n", 0, 0},
+      {"a study typed to its end", joined(typedStudy({"n", "n", "n"})) + "q\n", 0, 0},
+      {"a data file with a reader of the wrong count", "y\nwrong.dat\nn\n", 0, 1},
+      {"a store file that cannot be written", joined(typedStudy({"n", "y", "s.dat", "n"})) + "q\n", 200, 1},
+      {"a report file that cannot be written", joined(typedStudy({"n", "n", "y", "r.out"})) + "q\n", 1000, 1},
+  };
+  for (const Row& row : rows) {
+    WorkDir dir;
+    writeFile("wrong.dat", wrongCount);
+    EXPECT_EQ(exitStatusOf(row.input, row.fileLimit), row.status) << row.name;
+  }
+}
+
+// ---------------------------------------------------------------------------
 // Nothing lost: quelbro-con killed with SIGKILL in the middle of typed entry.
 
 class Child {

@@ -4,7 +4,8 @@
 // 08-Dec-26 10:30:00; the screen is compared line by line with
 // expected-screen.txt and each file expected-<file> byte for byte with the
 // file <file> the run leaves behind. Names listed in absent.txt must not exist
-// after the run.
+// after the run. The run's exit status is 0, or the number in
+// expected-status.txt.
 //
 // In expected-screen.txt a line "@@ REPORT @@" stands for any number of lines
 // (the fit and analysis reports, which their own tests check): the lines
@@ -114,8 +115,9 @@ TEST_P(SessionRun, ScreenAndFilesAsExpected) {
   for (const auto& e : fs::directory_iterator(dir)) {
     std::string name = e.path().filename().string();
     if (name.rfind("expected-", 0) == 0) {
-      if (name != "expected-screen.txt") expectedFiles.push_back(name.substr(9));
-    } else if (name != "answers.txt" && name != "absent.txt" && e.is_regular_file()) {
+      if (name != "expected-screen.txt" && name != "expected-status.txt") expectedFiles.push_back(name.substr(9));
+    } else if (name != "answers.txt" && name != "absent.txt" && name != "expected-status.txt" &&
+               e.is_regular_file()) {
       fs::copy_file(e.path(), work / name);
     }
   }
@@ -124,8 +126,11 @@ TEST_P(SessionRun, ScreenAndFilesAsExpected) {
   FixedClock clock(2026, 12, 8, 10, 30, 0);
   const fs::path home = fs::current_path();
   fs::current_path(work);
-  runConsoleProgram(console, clock);
+  const int status = runConsoleProgram(console, clock);
   fs::current_path(home);
+  // The exit status: 0 unless expected-status.txt says otherwise.
+  const int wantStatus = fs::exists(dir / "expected-status.txt") ? std::stoi(slurp(dir / "expected-status.txt")) : 0;
+  EXPECT_EQ(status, wantStatus) << "exit status";
 
   const std::vector<std::string> want = splitLines(slurp(dir / "expected-screen.txt"));
   const std::vector<std::string>& got = console.lines();

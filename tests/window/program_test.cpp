@@ -110,6 +110,25 @@ TEST(WindowProgram, QAtTheFirstQuestionEndsTheProgramAndTheWindowStays) {
   EXPECT_TRUE(r.finished);
 }
 
+TEST(WindowProgram, AfterTheDialogueEndsTheLastLineSaysSoAndTypingIsRefused) {
+  ProgramRun r({"q"});
+  ASSERT_TRUE(r.run());
+  IoText& t = r.s.text();
+  ASSERT_GT(t.lineCount(), 0);
+  int last = t.lineCount() - 1;
+  while (last > 0 && t.line(last).empty()) --last;
+  EXPECT_EQ(t.line(last), kDialogueEnded);
+  const int lines = t.lineCount();
+  const std::string before = t.line(lines - 1);
+  QTest::keyClicks(r.s.io(), QStringLiteral("y"));
+  QTest::keyClick(r.s.io(), Qt::Key_Return);
+  r.s.io()->paste();
+  EXPECT_EQ(t.lineCount(), lines) << "typing after the end was echoed";
+  EXPECT_EQ(t.line(lines - 1), before);
+  r.s.frame.close();
+  EXPECT_TRUE(r.finished);
+}
+
 TEST(WindowProgram, TheOpeningQuestionsUseTheOpenAndSaveDialogsWithTheirFilters) {
   QTemporaryDir dir;
   const std::string store = dir.filePath(QStringLiteral("typed.dat")).toStdString();

@@ -52,7 +52,7 @@ TEST(WindowSession, TypedSessionRunsToTheEndAndTheWindowShowsIt) {
       " GREETER", " Name? (Q to quit)", "Ann",        " Hello, Ann",
       "",         " Name? (Q to quit)", "  Bob Two ", " Hello,   Bob Two ",
       "",         " Name? (Q to quit)", "Q",          " Bye",
-      ""};
+      kDialogueEnded, ""};
   EXPECT_EQ(windowLines(s.text()), expected);
   // The program has returned but the window stays until the user closes it.
   EXPECT_FALSE(finished);

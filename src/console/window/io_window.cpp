@@ -122,7 +122,31 @@ void IoWindow::paintEvent(QPaintEvent*) {
   }
 }
 
+namespace {
+
+// Keys that type or change the answer line being written.
+bool typesText(const QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Tab:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Insert:
+    case Qt::Key_Delete:
+      return true;
+    default:
+      return !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) &&
+             !event->text().isEmpty() && event->text().at(0).unicode() >= 0x20;
+  }
+}
+
+}  // namespace
+
 void IoWindow::keyPressEvent(QKeyEvent* event) {
+  if (inputEnded_ && typesText(event)) {
+    QApplication::beep();
+    return;
+  }
   switch (event->key()) {
     case Qt::Key_Backspace:
       text_.backspace();
@@ -236,6 +260,7 @@ void IoWindow::cut() {
 }
 
 void IoWindow::paste() {
+  if (inputEnded_) return;
   const QString t = QApplication::clipboard()->text();
   if (t.isEmpty()) return;
   // The store holds Latin-1 only; a character turned into "?" (a minus sign from a word

@@ -27,6 +27,11 @@ class IoWindow : public QAbstractScrollArea {
   // Brings the scroll bars and the picture up to date after the text changed.
   void refresh();
 
+  // Once the dialogue has ended, typed keys and pasted text are refused;
+  // scrolling, selecting and copying still work.
+  void endInput() { inputEnded_ = true; }
+  bool inputEnded() const { return inputEnded_; }
+
   // The Edit menu's actions on the selection and the clipboard.
   void cut();
   void copy();
@@ -81,6 +86,7 @@ class IoWindow : public QAbstractScrollArea {
   int anchorLine_ = -1;
   int anchorColumn_ = 0;
   bool hadSelection_ = false;
+  bool inputEnded_ = false;
   bool syncing_ = false;
   long long droppedSeen_ = 0;
   std::deque<PastedLine> typeAhead_;

@@ -489,6 +489,12 @@ bool MainFrame::startProgram(std::function<void()> program) {
 void MainFrame::programReturned() {
   running_ = false;
   io_->setProgramRunning(false);
+  if (!closed_) {
+    // The window stays for reading, saving and printing; say that nothing
+    // typed into it is read any more.
+    text_.writeLine(kDialogueEnded);
+    io_->endInput();
+  }
   io_->refresh();
   updateEditActions();
   if (closed_) emit finished();

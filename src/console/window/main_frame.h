@@ -45,6 +45,9 @@ enum MenuId : int {
   kMenuArrange = 702,
 };
 
+// The window's last line once the dialogue has ended (the frame stays open).
+inline constexpr const char* kDialogueEnded = " --- The dialogue has ended; no more answers are taken. ---";
+
 // What the last print job did.
 struct PrintReport {
   int linesPerPage = 0;
