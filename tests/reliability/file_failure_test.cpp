@@ -549,17 +549,28 @@ class Child {
   void typeLines(const std::vector<std::string>& lines) {
     for (const auto& l : lines) type(l + "\n");
   }
-  // Reads the screen until `what` stands after position `from` (or 60 s pass).
+  // Reads the screen until `what` stands after position `from`. Gives up when
+  // the program ends, when it has been asleep (waiting for an answer the test
+  // does not give) for two seconds with nothing new on the screen, or after
+  // 60 s in all.
   bool waitFor(const std::string& what, std::size_t from = 0) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    using Clock = std::chrono::steady_clock;
+    const auto end = Clock::now() + std::chrono::seconds(60);
+    auto quietSince = Clock::now();
     while (screen_.find(what, from) == std::string::npos) {
-      if (std::chrono::steady_clock::now() > end) return false;
+      const auto now = Clock::now();
+      if (now > end) return false;
       pollfd p{from_, POLLIN, 0};
-      if (poll(&p, 1, 1000) <= 0) continue;
+      if (poll(&p, 1, 200) <= 0) {
+        if (!asleep()) quietSince = now;
+        if (now - quietSince > std::chrono::seconds(2)) return false;
+        continue;
+      }
       char buf[4096];
       ssize_t n = read(from_, buf, sizeof buf);
       if (n <= 0) return false;
       screen_.append(buf, static_cast<std::size_t>(n));
+      quietSince = Clock::now();
     }
     return true;
   }
@@ -572,6 +583,14 @@ class Child {
   const std::string& screen() const { return screen_; }
 
  private:
+  // The child sleeps in the kernel (state S in /proc): blocked on a read, not computing.
+  bool asleep() const {
+    std::ifstream stat("/proc/" + std::to_string(pid_) + "/stat");
+    std::string all((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const std::size_t close = all.rfind(')');
+    return close != std::string::npos && close + 2 < all.size() && all[close + 2] == 'S';
+  }
+
   pid_t pid_ = -1;
   int to_ = -1, from_ = -1;
   std::string screen_;

@@ -6,6 +6,7 @@
 // probabilities (from an F tail computed here), standard errors, degrees of
 // freedom and intervals; the trapezoidal areas and operating points are
 // worked out here from the ratings.
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -159,6 +160,12 @@ class Template {
     return true;
   }
   const std::string& text() const { return text_; }
+  // How many numbers a matching line gives (its F and I fields).
+  std::size_t numberCount() const {
+    std::size_t n = 0;
+    for (char k : kinds_) n += (k == 'F' || k == 'I') ? 1 : 0;
+    return n;
+  }
 
  private:
   std::string text_;
@@ -168,24 +175,46 @@ class Template {
 };
 
 // Matches consecutive screen lines from `at` against the templates; returns
-// the numbers of every line, in order, and advances `at`.
+// the numbers of every line, in order, and advances `at`. A line that does not
+// match (or is missing) is reported and gives NaN for each of its numbers, so
+// that the checks after it fail instead of reading past the end of a row.
 std::vector<std::vector<double>> expectBlock(const Lines& lines, std::size_t& at, const Lines& templates,
                                              const std::string& what) {
   std::vector<std::vector<double>> numbers;
+  bool ended = false;
   for (const std::string& t : templates) {
+    const Template tmpl(t);
     std::vector<double> nums;
     if (at >= lines.size()) {
-      ADD_FAILURE() << what << ": the screen ends where [" << t << "] was expected";
-      return numbers;
-    }
-    if (!Template(t).match(lines[at], &nums)) {
+      if (!ended) ADD_FAILURE() << what << ": the screen ends where [" << t << "] was expected";
+      ended = true;
+    } else if (!tmpl.match(lines[at], &nums)) {
       ADD_FAILURE() << what << ", line " << at + 1 << "\n  template: [" << t << "]\n  line:     [" << lines[at]
                     << "]";
+      nums.clear();
     }
+    if (nums.size() != tmpl.numberCount()) nums.assign(tmpl.numberCount(), std::nan(""));
     numbers.push_back(nums);
-    ++at;
+    if (!ended) ++at;
   }
   return numbers;
+}
+
+TEST(AnalysisOfRatings, AMismatchedReportLineGivesNaNsNotAShortRow) {
+  const Lines screen = {" A=  0.5000", " SOMETHING ELSE"};
+  std::size_t at = 0;
+  std::vector<std::vector<double>> rows;
+  EXPECT_NONFATAL_FAILURE(rows = expectBlock(screen, at, {" A={F8.4}", " B={F8.4}  C={I3}"}, "test"), "line 2");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0], std::vector<double>{0.5});
+  ASSERT_EQ(rows[1].size(), 2u);
+  EXPECT_TRUE(std::isnan(rows[1][0]) && std::isnan(rows[1][1]));
+  // Beyond the end of the screen.
+  EXPECT_NONFATAL_FAILURE(rows = expectBlock(screen, at, {" D={F8.4}", " E={I3}"}, "test"), "the screen ends");
+  ASSERT_EQ(rows.size(), 2u);
+  ASSERT_EQ(rows[1].size(), 1u);
+  EXPECT_TRUE(std::isnan(rows[1][0]));
+  EXPECT_EQ(at, screen.size());
 }
 
 std::size_t findLine(const Lines& lines, const std::string& text, std::size_t from = 0) {
@@ -479,6 +508,7 @@ TEST(AnalysisOfRatings, ConvergingFitsGiveAConsistentReport) {
   }
   // Decisions: "SIG." exactly where the probability is at most 0.05.
   for (std::size_t k = 0; k < table.size(); ++k) {
+    ASSERT_LT(analysisStart + 18 + k, s.size());
     const std::string& line = s[analysisStart + 18 + k];
     if (k == 0 && case4) continue;
     const double p = table[k][4];
