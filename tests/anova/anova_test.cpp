@@ -231,7 +231,7 @@ TEST(AnovaStats, DecisionOfEverySourceAtTheFivePercentEdge) {
     Source err;  // error term of the source's test
     const char* name;
   };
-  const Row rows[] = {{kSrcT, kSrcTRC, "T"},  {kSrcC, kSrcRC, "C"},    {kSrcR, kSrcRC, "R"},
+  const Row rows[] = {{kSrcT, kSrcTRC, "T"},   {kSrcC, kSrcRC, "C"},    {kSrcR, kSrcRC, "R"},
                       {kSrcTC, kSrcTRC, "TC"}, {kSrcTR, kSrcTRC, "TR"}, {kSrcRC, kSrcTRC, "RC"}};
   struct Edge {
     double p;

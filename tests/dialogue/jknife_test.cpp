@@ -400,18 +400,19 @@ TEST_P(JknifeSingle, LoneCaseOfATruthStateGetsTheAreaOnAllCases) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Jknife, JknifeSingle,
-    ::testing::Values(
-        // All points on the left and right borders: the fit on all cases gives
-        // the substitute area (1/2 + 5/6) / 2.
-        SingleCase{"OneNegative", {2}, {1, 2, 3, 2, 3, 3}, 1},
-        SingleCase{"OnePositive", {1, 2, 1, 3, 1, 2}, {2}, 7},
-        // The negative above two of the three positives: perverse
-        // performance, no fitted area, and the lone case gets the trapezoidal
-        // area on all cases.
-        SingleCase{"OneNegativeFullFitFails", {2}, {1, 1, 2}, 1, true}),
-    [](const ::testing::TestParamInfo<SingleCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Jknife, JknifeSingle,
+                         ::testing::Values(
+                             // All points on the left and right borders: the fit on all cases gives
+                             // the substitute area (1/2 + 5/6) / 2.
+                             SingleCase{"OneNegative", {2}, {1, 2, 3, 2, 3, 3}, 1},
+                             SingleCase{"OnePositive", {1, 2, 1, 3, 1, 2}, {2}, 7},
+                             // The negative above two of the three positives: perverse
+                             // performance, no fitted area, and the lone case gets the trapezoidal
+                             // area on all cases.
+                             SingleCase{"OneNegativeFullFitFails", {2}, {1, 1, 2}, 1, true}),
+                         [](const ::testing::TestParamInfo<SingleCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace
 }  // namespace quelbro

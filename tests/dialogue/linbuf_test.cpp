@@ -134,9 +134,10 @@ INSTANTIATE_TEST_SUITE_P(
         NumCase{"0e-500", true, 0.0, 0}, NumCase{"-0.000e-400", true, 0.0, 0},
         // The smallest normal single-precision number is 1.17549435082e-38: the
         // first 8-digit decimal above it is accepted, everything non-zero below refused.
-        NumCase{"1.1754944e-38", true, 1.1754944e-38, 45}, NumCase{"-1.1754944e-38", true, -1.1754944e-38, 45},
-        NumCase{"1.17549435e-38", false, 0, 0}, NumCase{"-1e-38", false, 0, 0}, NumCase{"1e-45", false, 0, 0},
-        NumCase{"1e-120", false, 0, 0}, NumCase{"-1e-120", false, 0, 0}, NumCase{"1e-400", false, 0, 0},
+        NumCase{"1.1754944e-38", true, 1.1754944e-38, 45},
+        NumCase{"-1.1754944e-38", true, -1.1754944e-38, 45}, NumCase{"1.17549435e-38", false, 0, 0},
+        NumCase{"-1e-38", false, 0, 0}, NumCase{"1e-45", false, 0, 0}, NumCase{"1e-120", false, 0, 0},
+        NumCase{"-1e-120", false, 0, 0}, NumCase{"1e-400", false, 0, 0},
         NumCase{"0.00000000000000000000000000000000000000001", false, 0, 0},
         // Refused words.
         NumCase{"abc", false, 0, 0}, NumCase{"-", false, 0, 0}, NumCase{"+", false, 0, 0},
@@ -162,7 +163,8 @@ TEST(Tonum, MaxdecOnlyRises) {
 TEST(Tonum, ValuesFitInSinglePrecision) {
   // Every accepted value converts to a finite float.
   int maxdec = 0;
-  for (const char* w : {"3.4028235e38", "-3.4028235e38", "3.40282356e38", "1.1754944e-38", "-1.1754944e-38"}) {
+  for (const char* w :
+       {"3.4028235e38", "-3.4028235e38", "3.40282356e38", "1.1754944e-38", "-1.1754944e-38"}) {
     NumberRead r = TONUM(w, maxdec);
     ASSERT_FALSE(r.error) << w;
     EXPECT_TRUE(std::isfinite(static_cast<float>(r.value))) << w;

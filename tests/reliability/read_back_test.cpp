@@ -56,7 +56,7 @@ TEST_P(TypedAndReadBack, PrintIdenticalAnalyses) {
 // Two readers, two treatments, five cases per truth state, rated 1 to 5 (the
 // fits on all cases converge); the second reader's lines.
 const std::vector<std::string> kBob = {"Bob", "1 2", "2 1", "3 3", "2 3", "4 2", "*",
-                                       "3 4", "5 3", "4 5", "2 2", "5 4", "*", "#"};
+                                       "3 4", "5 3", "4 5", "2 2", "5 4", "*",   "#"};
 const std::vector<std::string> kAnnPositives = {"3 4", "5 3", "2 5", "4 3", "5 5", "*"};
 
 std::vector<std::string> study(std::vector<std::string> firstReader) {
@@ -76,16 +76,18 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Values near the bottom of single precision; the tiny ones are refused
         // and typed again.
-        ReadBack{"TinyValues", study(with({"1.2e-38 1", "-1e-120 2", "2 2", "1e-120 1", "3 1", "2 4", "-1.5e-38 2",
-                                           "*"},
-                                          kAnnPositives))},
+        ReadBack{"TinyValues",
+                 study(with({"1.2e-38 1", "-1e-120 2", "2 2", "1e-120 1", "3 1", "2 4", "-1.5e-38 2", "*"},
+                            kAnnPositives))},
         // Five significant digits (what a stored line keeps) in every form.
         ReadBack{"FiveSignificantDigits",
-                 study(with({"3.3333 1", "0.00012345 2", "-2.7182e3 1", "3.4027e38 4", "4 2", "*"}, kAnnPositives))},
+                 study(with({"3.3333 1", "0.00012345 2", "-2.7182e3 1", "3.4027e38 4", "4 2", "*"},
+                            kAnnPositives))},
         // A block refused for its count (two lines of five) and typed again
         // with whole numbers: its decimals do not count.
-        ReadBack{"RetypedBlockLeavesNoDecimals",
-                 study(with({"1.12345 1", "2 2", "*", "1 1", "2 2", "3 1", "2 4", "4 2", "*"}, kAnnPositives))}),
+        ReadBack{
+            "RetypedBlockLeavesNoDecimals",
+            study(with({"1.12345 1", "2 2", "*", "1 1", "2 2", "3 1", "2 4", "4 2", "*"}, kAnnPositives))}),
     [](const ::testing::TestParamInfo<ReadBack>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -204,13 +204,15 @@ TEST(AnalysisOfRatings, AMismatchedReportLineGivesNaNsNotAShortRow) {
   const Lines screen = {" A=  0.5000", " SOMETHING ELSE"};
   std::size_t at = 0;
   std::vector<std::vector<double>> rows;
-  EXPECT_NONFATAL_FAILURE(rows = expectBlock(screen, at, {" A={F8.4}", " B={F8.4}  C={I3}"}, "test"), "line 2");
+  EXPECT_NONFATAL_FAILURE(rows = expectBlock(screen, at, {" A={F8.4}", " B={F8.4}  C={I3}"}, "test"),
+                          "line 2");
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0], std::vector<double>{0.5});
   ASSERT_EQ(rows[1].size(), 2u);
   EXPECT_TRUE(std::isnan(rows[1][0]) && std::isnan(rows[1][1]));
   // Beyond the end of the screen.
-  EXPECT_NONFATAL_FAILURE(rows = expectBlock(screen, at, {" D={F8.4}", " E={I3}"}, "test"), "the screen ends");
+  EXPECT_NONFATAL_FAILURE(rows = expectBlock(screen, at, {" D={F8.4}", " E={I3}"}, "test"),
+                          "the screen ends");
   ASSERT_EQ(rows.size(), 2u);
   ASSERT_EQ(rows[1].size(), 1u);
   EXPECT_TRUE(std::isnan(rows[1][0]));

@@ -115,7 +115,8 @@ TEST_P(SessionRun, ScreenAndFilesAsExpected) {
   for (const auto& e : fs::directory_iterator(dir)) {
     std::string name = e.path().filename().string();
     if (name.rfind("expected-", 0) == 0) {
-      if (name != "expected-screen.txt" && name != "expected-status.txt") expectedFiles.push_back(name.substr(9));
+      if (name != "expected-screen.txt" && name != "expected-status.txt")
+        expectedFiles.push_back(name.substr(9));
     } else if (name != "answers.txt" && name != "absent.txt" && name != "expected-status.txt" &&
                e.is_regular_file()) {
       fs::copy_file(e.path(), work / name);
@@ -129,7 +130,8 @@ TEST_P(SessionRun, ScreenAndFilesAsExpected) {
   const int status = runConsoleProgram(console, clock);
   fs::current_path(home);
   // The exit status: 0 unless expected-status.txt says otherwise.
-  const int wantStatus = fs::exists(dir / "expected-status.txt") ? std::stoi(slurp(dir / "expected-status.txt")) : 0;
+  const int wantStatus =
+      fs::exists(dir / "expected-status.txt") ? std::stoi(slurp(dir / "expected-status.txt")) : 0;
   EXPECT_EQ(status, wantStatus) << "exit status";
 
   const std::vector<std::string> want = splitLines(slurp(dir / "expected-screen.txt"));

@@ -48,11 +48,20 @@ TEST(WindowSession, TypedSessionRunsToTheEndAndTheWindowShowsIt) {
   QTest::qWait(20);
   EXPECT_FALSE(s.frame.programRunning());
   EXPECT_EQ(g.answers, (std::vector<std::string>{"Ann", "  Bob Two ", "Q"}));
-  const std::vector<std::string> expected = {
-      " GREETER", " Name? (Q to quit)", "Ann",        " Hello, Ann",
-      "",         " Name? (Q to quit)", "  Bob Two ", " Hello,   Bob Two ",
-      "",         " Name? (Q to quit)", "Q",          " Bye",
-      kDialogueEnded, ""};
+  const std::vector<std::string> expected = {" GREETER",
+                                             " Name? (Q to quit)",
+                                             "Ann",
+                                             " Hello, Ann",
+                                             "",
+                                             " Name? (Q to quit)",
+                                             "  Bob Two ",
+                                             " Hello,   Bob Two ",
+                                             "",
+                                             " Name? (Q to quit)",
+                                             "Q",
+                                             " Bye",
+                                             kDialogueEnded,
+                                             ""};
   EXPECT_EQ(windowLines(s.text()), expected);
   // The program has returned but the window stays until the user closes it.
   EXPECT_FALSE(finished);
