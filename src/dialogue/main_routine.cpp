@@ -128,7 +128,9 @@ BlockEnd caseBlock(Session& s, Study& st, int state, int reader, int& count) {
     if (count == expected) {
       // Complete but ended by the end of the input: the store file still gets
       // the block's end, so that it reads back as typed.
-      if (s.quit && s.store.isOpen()) s.store.writeLine("******");
+      if (s.quit && s.store.isOpen())
+        s.store.writeLine("******", cat({"the end of the Actually-", state == 1 ? "Negative" : "Positive",
+                                         " cases of ", storedReader(st, reader)}));
       return end;
     }
     if (s.quit) return BlockEnd::Quit;
