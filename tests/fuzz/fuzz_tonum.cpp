@@ -2,6 +2,7 @@
 // TONUM reads each; the results are checked against the rules of the line
 // parser and against an independent reading with strtod.
 #include <cmath>
+#include <limits>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -46,11 +47,14 @@ void check(std::string_view word) {
   const double ref = std::strtod(std::string(word).c_str(), nullptr);
   // Rounds to a finite float: below the largest float plus half its spacing.
   const bool fitsFloat = std::fabs(ref) < std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
+  // Non-zero values below the smallest normal float are refused too.
+  const bool tiny = ref != 0.0 && std::fabs(ref) < static_cast<double>(std::numeric_limits<float>::min());
   if (r.error) {
     // Refused only when out of single-precision range.
-    if (fitsFloat) std::abort();
+    if (fitsFloat && !tiny) std::abort();
     return;
   }
+  if (tiny) std::abort();
   if (!std::isfinite(r.value) || !fitsFloat) std::abort();
   // The value as stored (single precision) is the correctly rounded one.
   if (static_cast<float>(r.value) != static_cast<float>(ref)) std::abort();

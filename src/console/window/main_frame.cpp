@@ -342,12 +342,11 @@ void MainFrame::showExtendedResults() {
     extendedSub_->setAttribute(Qt::WA_DeleteOnClose);
     extendedSub_->setWindowTitle(QStringLiteral("Extended Results"));
     extendedSub_->resize(640, 400);
-    connect(extendedSub_, &QObject::destroyed, this, [this] { extendedSub_ = nullptr; });
   }
   auto* view = static_cast<QPlainTextEdit*>(extendedSub_->widget());
   view->setPlainText(text);
   extendedSub_->show();
-  mdi_->setActiveSubWindow(extendedSub_);
+  mdi_->setActiveSubWindow(extendedSub_.data());
 }
 
 bool MainFrame::exportResults() {

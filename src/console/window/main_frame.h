@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <map>
@@ -150,7 +151,9 @@ class MainFrame : public QMainWindow, public RunObserver {
   bool running_ = false;
   bool closed_ = false;
   std::vector<DatasetResults> analysed_;
-  QMdiSubWindow* extendedSub_ = nullptr;
+  // Cleared by Qt when the child closes (never through a signal that could reach a frame
+  // being destroyed).
+  QPointer<QMdiSubWindow> extendedSub_;
   const OpenFileList* openFiles_ = nullptr;
   QLabel* dropNote_ = nullptr;
 };
