@@ -8,15 +8,16 @@ namespace quelbro {
 
 bool readStreamLine(std::FILE* in, std::string& line, std::size_t keep) {
   line.clear();
-  int c = std::fgetc(in);
+  // The program reads each stream from one thread only: no locking per character.
+  int c = getc_unlocked(in);
   if (c == EOF) return false;
   // A line ends at LF, CR LF or a CR on its own (files from old systems).
   while (c != EOF && c != '\n' && c != '\r') {
     if (line.size() < keep) line.push_back(static_cast<char>(c));
-    c = std::fgetc(in);
+    c = getc_unlocked(in);
   }
   if (c == '\r') {
-    int next = std::fgetc(in);
+    int next = getc_unlocked(in);
     if (next != '\n' && next != EOF) std::ungetc(next, in);
   }
   return true;

@@ -33,14 +33,14 @@ Word GETWRD(LineBuffer& lin) {
   w.noword = false;
   std::size_t j = i;
   while (j < kLineWidth && !isDelimiter(b[j])) ++j;
-  w.text = b.substr(i, j - i);
+  w.text.assign(b, i, j - i);
   if (j >= kLineWidth) {
     w.toEnd = true;
     lin.clear();
   } else {
-    std::string rest = b.substr(j);
-    rest.resize(kLineWidth, ' ');
-    b = rest;
+    // Shifted left in place: the delimiter to column 1, blanks at the right end.
+    std::copy(b.begin() + static_cast<std::ptrdiff_t>(j), b.end(), b.begin());
+    std::fill(b.end() - static_cast<std::ptrdiff_t>(j), b.end(), ' ');
   }
   return w;
 }
@@ -50,16 +50,23 @@ NumberRead TONUM(std::string_view word, int& maxdec) {
   const std::size_t n = word.size();
   std::size_t p = 0;
   if (p < n && (word[p] == '+' || word[p] == '-')) ++p;
-  const std::size_t mantStart = p;
   std::size_t intDigits = 0, fracDigits = 0;
-  while (p < n && isDigit(word[p])) ++p, ++intDigits;
+  // Where the first and last nonzero mantissa digits stand, counting digits
+  // only (the point not counted).
+  long long firstNonzero = -1, lastNonzero = -1;
+  auto digit = [&](std::size_t at) {
+    if (word[p] != '0') {
+      if (firstNonzero < 0) firstNonzero = static_cast<long long>(at);
+      lastNonzero = static_cast<long long>(at);
+    }
+  };
+  while (p < n && isDigit(word[p])) digit(intDigits), ++p, ++intDigits;
   bool point = false;
   if (p < n && word[p] == '.') {
     point = true;
     ++p;
-    while (p < n && isDigit(word[p])) ++p, ++fracDigits;
+    while (p < n && isDigit(word[p])) digit(intDigits + fracDigits), ++p, ++fracDigits;
   }
-  const std::size_t mantEnd = p;
   if (intDigits + fracDigits == 0) return r;
   bool exponent = false;
   long long expValue = 0;
@@ -80,18 +87,6 @@ NumberRead TONUM(std::string_view word, int& maxdec) {
     if (expNegative) expValue = -expValue;
   }
   if (p != n) return r;
-
-  // The mantissa digits in order, and where the first and last nonzero ones stand.
-  std::string digits;
-  for (std::size_t i = mantStart; i < mantEnd; ++i)
-    if (word[i] != '.') digits.push_back(word[i]);
-  long long firstNonzero = -1, lastNonzero = -1;
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (digits[i] != '0') {
-      if (firstNonzero < 0) firstNonzero = static_cast<long long>(i);
-      lastNonzero = static_cast<long long>(i);
-    }
-  }
 
   double value = 0.0;
   std::string_view body = word.substr(word[0] == '+' ? 1 : 0);

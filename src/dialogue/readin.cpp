@@ -95,7 +95,8 @@ BlockEnd get_data(Session& s, Study& st, int reader, int state, ResultTable& tab
         } else {
           values[static_cast<std::size_t>(t)] = num.value;
           // The store file holds the single-precision value that is analysed.
-          fields += cat({" ", caseE(static_cast<double>(static_cast<float>(num.value))), "\t"});
+          if (s.store.isOpen())
+            fields += cat({" ", caseE(static_cast<double>(static_cast<float>(num.value))), "\t"});
         }
       }
     }

@@ -34,7 +34,7 @@ bool Session::readInput(std::string& line) {
     ++inLineNo;
     if (!isBlankText(lastLine)) inAllBlank = false;
   }
-  line = lastLine.substr(0, std::min(lastLine.size(), kLineWidth));
+  line.assign(lastLine, 0, std::min(lastLine.size(), kLineWidth));
   return true;
 }
 
@@ -55,9 +55,8 @@ void Session::sayWhere() {
 }
 
 bool Session::readIntoLinbuf() {
-  std::string line;
-  if (!readInput(line)) return false;
-  lin.set(line);
+  if (!readInput(linbufLine)) return false;
+  lin.set(linbufLine);
   return true;
 }
 

@@ -78,6 +78,7 @@ struct Session : OpenFileList {
   bool inAllBlank = true;  // every line read from the data file so far is blank
 
   LineBuffer lin;                   // LINBUF
+  std::string linbufLine;           // the line read into LINBUF, kept to reuse its storage
   RunObserver* observer = nullptr;  // receives each analysed dataset's records
   int datasetsFinished = 0;         // datasets analysed so far in the run
   int datasetsRefused = 0;          // datasets of a data file that could not be analysed
