@@ -48,7 +48,14 @@ void check(std::string_view word) {
   // Rounds to a finite float: below the largest float plus half its spacing.
   const bool fitsFloat = std::fabs(ref) < std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
   // Non-zero values below the smallest normal float are refused too.
-  const bool tiny = ref != 0.0 && std::fabs(ref) < static_cast<double>(std::numeric_limits<float>::min());
+  // (A non-zero mantissa whose value underflows even a double counts as tiny.)
+  bool nonzeroMantissa = false;
+  for (char c : word) {
+    if (c == 'e' || c == 'E') break;
+    if (c >= '1' && c <= '9') nonzeroMantissa = true;
+  }
+  const bool tiny =
+      nonzeroMantissa && std::fabs(ref) < static_cast<double>(std::numeric_limits<float>::min());
   if (r.error) {
     // Refused only when out of single-precision range.
     if (fitsFloat && !tiny) std::abort();
