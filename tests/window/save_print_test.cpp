@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -15,6 +16,8 @@
 #include <functional>
 
 #include "console/clock.h"
+#include "console/window/roc_plot_window.h"
+#include "console/window/shell_dialogs.h"
 #include "dialogue/session.h"
 #include "window_fixture.h"
 
@@ -430,6 +433,58 @@ TEST(WindowPrint, CancelledPrintDialogPrintsNothing) {
   s.frame.print();
   EXPECT_EQ(s.dialogs.printDialogs, 1);
   EXPECT_EQ(s.frame.lastPrint().linesPrinted, 0);
+}
+
+TEST(WindowSave, ANameFilterOfOneExtensionGivesABareNameThatExtension) {
+  struct Row {
+    const char* filter;
+    const char* suffix;
+  };
+  const Row rows[] = {
+      {"SVG Image (*.svg)", "svg"}, {"PNG Image (*.png)", "png"},  {"CSV Tables (*.csv)", "csv"},
+      {"All Files (*)", "txt"},     {"Text (*.txt *.out)", "txt"}, {"Everything", "txt"},
+  };
+  for (const Row& r : rows)
+    EXPECT_EQ(suffixOfNameFilter(QString::fromLatin1(r.filter), QStringLiteral("txt")),
+              QString::fromLatin1(r.suffix))
+        << r.filter;
+}
+
+TEST(WindowSave, TheRealSaveDialogGivesABareNameTheExtensionOfTheChosenType) {
+  // The figure's dialog: SVG Image chosen, "curves" typed, Enter.
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  QtShellDialogs dialogs;
+  QTimer poll;
+  int ticks = 0;
+  bool typed = false;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (++ticks > 200) {  // bounded: give up rather than wait
+      if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) modal->reject();
+      return;
+    }
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr || typed) return;
+    auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (types == nullptr || name == nullptr) {
+      dialog->reject();
+      return;
+    }
+    typed = true;
+    dialog->setDirectory(dir.path());
+    types->setCurrentIndex(1);
+    // What a choice with the mouse signals.
+    emit types->activated(1);
+    emit types->textActivated(types->itemText(1));
+    name->setText(QStringLiteral("curves"));
+    QTimer::singleShot(0, dialog, [dialog] { QTest::keyClick(dialog, Qt::Key_Return); });
+  });
+  poll.start(25);
+  const auto chosen = dialogs.saveFileName(nullptr, plotSaveFilters(), QString::fromLatin1(kPlotSaveSuffix));
+  poll.stop();
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_EQ(*chosen, QDir(dir.path()).filePath(QStringLiteral("curves.svg")));
 }
 
 }  // namespace

@@ -6,8 +6,16 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QRegularExpression>
 
 namespace quelbro {
+
+QString suffixOfNameFilter(const QString& filter, const QString& fallback) {
+  // "SVG Image (*.svg)": the patterns are inside the last parentheses.
+  static const QRegularExpression oneExtension(QStringLiteral("\\(\\s*\\*\\.([A-Za-z0-9]+)\\s*\\)\\s*$"));
+  const QRegularExpressionMatch m = oneExtension.match(filter);
+  return m.hasMatch() ? m.captured(1) : fallback;
+}
 
 ShellDialogs::Answer QtShellDialogs::askYesNoCancel(QWidget* parent, const QString& title,
                                                     const QString& question) {
@@ -38,6 +46,13 @@ std::optional<QString> QtShellDialogs::saveFileName(QWidget* parent, const QStri
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilters(nameFilters);
   dialog.setDefaultSuffix(defaultSuffix);
+  // A name typed without an extension takes the one of the type chosen, so that
+  // "SVG Image" with the name "curves" saves curves.svg, not curves.png; a type
+  // of any extension keeps the dialog's own.
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                   [&dialog, defaultSuffix](const QString& f) {
+                     dialog.setDefaultSuffix(suffixOfNameFilter(f, defaultSuffix));
+                   });
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().front();
 }

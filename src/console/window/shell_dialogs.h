@@ -30,6 +30,10 @@ class ShellDialogs {
                              const QString& defaultFile) = 0;
 };
 
+// The extension a save dialog gives a bare name for a name filter of one
+// extension ("SVG Image (*.svg)" gives "svg"); `fallback` for any other.
+QString suffixOfNameFilter(const QString& filter, const QString& fallback);
+
 class QtShellDialogs : public ShellDialogs {
  public:
   Answer askYesNoCancel(QWidget* parent, const QString& title, const QString& question) override;
