@@ -4,7 +4,9 @@
 // and the sizing of a future study by the noncentral F.
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace quelbro {
@@ -102,10 +104,33 @@ struct ExtendedResults {
   std::vector<SizingTable> sizing;  // per pair: observed effect, then the chosen one
 };
 
+// The critical values F(0.95; 1, ddf*) already worked out, by the exact ddf*:
+// ddf* does not depend on the effect, so the sizings of every pair of a
+// study share them.
+class CriticalValues {
+ public:
+  double at(double ddf);
+
+ private:
+  std::unordered_map<std::uint64_t, double> known_;
+};
+
 TreatmentTest treatmentTest(const MeanSquareInput& in, TestKind kind);
 VarianceComponents varianceComponents(const MeanSquareInput& in);
 PlannedStudy plannedStudy(const VarianceComponents& v, int readers, int cases, double effect);
-SizingTable sizingTable(const VarianceComponents& v, int i, int j, double effect, bool observed);
+// `critical`, when given, keeps the critical values for the next sizing.
+SizingTable sizingTable(const VarianceComponents& v, int i, int j, double effect, bool observed,
+                        CriticalValues* critical = nullptr);
+
+// The smallest case count (a multiple of kCaseSearchStep up to
+// kCaseSearchLimit) at which `readers` readers reach kTargetPower: the first
+// one in order of cases, none when the power of one is undefined before, or
+// when a test every 200 cases finds the target out of reach for good.
+std::optional<PlannedStudy> smallestStudy(const VarianceComponents& v, int readers, double effect,
+                                          CriticalValues& critical);
+// The same by trying every case count in turn: what smallestStudy must equal.
+std::optional<PlannedStudy> smallestStudyByScan(const VarianceComponents& v, int readers, double effect,
+                                                CriticalValues& critical);
 
 // Everything above for one study; `effect` adds a sizing for that difference.
 ExtendedResults extendedAnalysis(const MeanSquareInput& in, std::optional<double> effect);

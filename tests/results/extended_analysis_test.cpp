@@ -98,6 +98,77 @@ TEST(ExtendedAnalysis, SmallestCasesAreTheFirstMultipleOfTenReaching80Percent) {
   EXPECT_TRUE(table.rows[7].smallest.has_value());
 }
 
+// The search that skips blocks of case counts finds what trying every count
+// in turn finds, for every planned reader count: where the power is not
+// monotone in the cases (a large case component: ddf* falls faster than
+// lambda grows), where it never reaches 80%, and where it is undefined.
+TEST(ExtendedAnalysis, BlockSearchFindsWhatTheScanFinds) {
+  struct Row {
+    const char* what;
+    double error, treatmentReader, treatmentCase, effect;
+    int fourReaders;  // the smallest count of cases for 4 readers (0: not checked)
+    bool fallsBack;   // the power of 4 readers falls below 80% again at more cases
+    bool never;       // no reader count reaches 80%
+  };
+  const Row rows[] = {
+      {"hand-worked study", 0.001, 0.0003, 0.002 / 3, 0.05, 0, false, false},
+      // Four readers reach 80% at 840 cases and fall below it again after 2180.
+      {"power rising and falling", 0.001, 0.001, 0.1, 0.09, 840, true, false},
+      {"falling power, target reached at once", 0.001, 0.001, 0.1, 0.3, 0, false, false},
+      {"never 80%: capped by the reader component", 0.001, 0.001, 0.01, 0.03, 0, false, true},
+      {"no reader component: ddf* fixed, lambda unbounded", 0.01, 0.0, 0.001, 0.02, 0, false, false},
+      {"no effect", 0.001, 0.0003, 0.002 / 3, 0.0, 0, false, true},
+      {"no variance at all: undefined", 0.0, 0.0, 0.0, 0.05, 0, false, true},
+      {"lambda overflowing at many cases", 0.001, 0.0003, 0.001, 1e152, 0, false, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    VarianceComponents v;
+    v.error = row.error;
+    v.treatmentReader = row.treatmentReader;
+    v.treatmentCase = row.treatmentCase;
+    for (int r = kPlannedReadersFrom; r <= kPlannedReadersTo; ++r) {
+      SCOPED_TRACE(r);
+      CriticalValues shared, own;
+      const std::optional<PlannedStudy> fast = smallestStudy(v, r, row.effect, shared);
+      const std::optional<PlannedStudy> scan = smallestStudyByScan(v, r, row.effect, own);
+      ASSERT_EQ(fast.has_value(), scan.has_value());
+      EXPECT_FALSE(row.never && fast.has_value());
+      if (!fast) continue;
+      EXPECT_EQ(fast->cases, scan->cases);
+      EXPECT_EQ(*fast->power, *scan->power);
+      EXPECT_EQ(*fast->ddf, *scan->ddf);
+      EXPECT_EQ(*fast->noncentrality, *scan->noncentrality);
+    }
+    CriticalValues critical;
+    const std::optional<PlannedStudy> four = smallestStudy(v, 4, row.effect, critical);
+    if (row.fourReaders > 0) {
+      ASSERT_TRUE(four.has_value());
+      EXPECT_EQ(four->cases, row.fourReaders);
+    }
+    if (row.fallsBack) {
+      EXPECT_LT(*plannedStudy(v, 4, 2500, row.effect).power, kTargetPower);
+      EXPECT_GT(*plannedStudy(v, 4, 1000, row.effect).power, kTargetPower);
+    }
+  }
+  // Sizings sharing their critical values give what separate ones give.
+  VarianceComponents v;
+  v.error = 0.001;
+  v.treatmentReader = 0.001;
+  v.treatmentCase = 0.1;
+  CriticalValues shared;
+  sizingTable(v, 1, 2, 0.2, true, &shared);
+  const SizingTable again = sizingTable(v, 1, 2, 0.09, true, &shared);
+  const SizingTable alone = sizingTable(v, 1, 2, 0.09, true);
+  for (std::size_t k = 0; k < again.rows.size(); ++k) {
+    ASSERT_EQ(again.rows[k].smallest.has_value(), alone.rows[k].smallest.has_value());
+    if (alone.rows[k].smallest) {
+      EXPECT_EQ(*again.rows[k].smallest->power, *alone.rows[k].smallest->power);
+    }
+    EXPECT_EQ(*again.rows[k].studies[3].power, *alone.rows[k].studies[3].power);
+  }
+}
+
 TEST(ExtendedAnalysis, NegativeComponentIsClampedAndTheMaxDropsMsTc) {
   MeanSquareInput in = handStudy();
   in.msTC = 0.0005;  // below MS(TRC)
