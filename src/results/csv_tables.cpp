@@ -2,12 +2,12 @@
 // files they are written to.
 #include "results/csv_tables.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
 
 namespace quelbro {
 
@@ -188,7 +188,8 @@ bool constrained(const DatasetResults& d, int r, int t) {
   return false;
 }
 
-void fitRows(const DatasetResults& d, std::string& out) {
+void fitRows(const DatasetResults& d, CsvOut& sink) {
+  std::string& out = sink.text();
   for (const FitRecord& f : d.fits) {
     CsvRow row(out);
     row.integer(d.dataset).text(d.description).integer(f.reader).text(readerName(d, f.reader));
@@ -213,49 +214,117 @@ void fitRows(const DatasetResults& d, std::string& out) {
 // distinct values among thousands of cases, each written once here.
 class NumberTexts {
  public:
-  const std::string& text(double v) {
+  // Room for the longest text, "-1.234567891e-308".
+  static constexpr std::size_t kRoom = 24;
+  struct Text {
+    std::uint64_t key = 0;
+    bool used = false;
+    std::size_t size = 0;
+    char text[kRoom] = {};
+  };
+
+  const Text& text(double v) {
     std::uint64_t key = 0;
     std::memcpy(&key, &v, sizeof key);
-    Slot& slot = slots_[(key * 0x9E3779B97F4A7C15ull) >> 58];
+    Text& slot = slots_[(key * 0x9E3779B97F4A7C15ull) >> (64 - kSlotBits)];
     if (!slot.used || slot.key != key) {
-      slot.text.clear();
-      CsvRow(slot.text).number(v);
+      std::string s;
+      appendNumber(s, v);
+      slot.size = std::min(s.size(), kRoom);
+      std::memcpy(slot.text, s.data(), slot.size);
       slot.key = key;
       slot.used = true;
     }
-    return slot.text;
+    return slot;
   }
 
  private:
-  struct Slot {
-    std::uint64_t key = 0;
-    bool used = false;
-    std::string text;
-  };
-  std::array<Slot, 64> slots_{};
+  // Several times the distinct values of a reader and treatment, so that
+  // few of them share a slot.
+  static constexpr int kSlotBits = 9;
+  std::vector<Text> slots_ = std::vector<Text>(std::size_t{1} << kSlotBits);
 };
 
-void pseudovalueRows(const DatasetResults& d, std::string& out) {
+// The start of a pseudovalue row, "dataset,reader,treatment,case", with the
+// case counted up in its decimal digits.
+class RowStart {
+ public:
+  // Room for three integers of 11 characters, 10 digits of the case, commas.
+  static constexpr std::size_t kRoom = 64;
+
+  RowStart(int dataset, int reader, int treatment) {
+    std::string s;
+    CsvRow(s).integer(dataset).integer(reader).integer(treatment);
+    s += ",0";  // the case before the first
+    size_ = std::min(s.size(), kRoom);
+    std::memcpy(text_.data(), s.data(), size_);
+  }
+  void nextCase() {
+    std::size_t i = size_;
+    while (text_[i - 1] == '9') text_[--i] = '0';
+    if (text_[i - 1] == ',') {  // 9...9 becomes 10...0
+      text_[i] = '1';
+      text_[size_++] = '0';
+    } else {
+      ++text_[i - 1];
+    }
+  }
+  const char* data() const { return text_.data(); }
+  std::size_t size() const { return size_; }
+
+ private:
+  std::array<char, kRoom> text_{};
+  std::size_t size_ = 0;
+};
+
+// Each row is put together in a small buffer of whole rows, moved to the
+// table's text a few kilobytes at a time; its start and its number are
+// copied whole, the room they stand in (fixed sizes copy fastest), and the
+// next row overwrites what lies beyond their length.
+void pseudovalueRows(const DatasetResults& d, CsvOut& out) {
   const int n = d.cases();
-  out.reserve(out.size() + 40 * d.pseudovalues.size());
   NumberTexts texts;
+  constexpr std::size_t kChunk = 4096;
+  constexpr std::size_t kLongestRow = RowStart::kRoom + 3 + NumberTexts::kRoom + 2;
+  std::array<char, kChunk + kLongestRow> chunk;
+  if (n <= 0 || d.pseudovalues.size() < d.pseudovalueIndex(d.readerCount(), d.treatmentCount(), n) + 1)
+    return;
   for (int r = 1; r <= d.readerCount(); ++r)
     for (int t = 1; t <= d.treatmentCount(); ++t) {
-      // dataset, reader and treatment are the same on every row of the cell.
-      std::string start;
-      CsvRow(start).integer(d.dataset).integer(r).integer(t);
-      start += ',';
+      if (out.stopped()) return;
+      RowStart start(d.dataset, r, t);
+      std::size_t used = 0;
+      // Held here: every byte written to the chunk could, as far as the
+      // compiler knows, have changed the dataset's own fields.
+      const double* const values = d.pseudovalues.data() + d.pseudovalueIndex(r, t, 1);
+      const int negatives = d.negatives;
       for (int c = 1; c <= n; ++c) {
-        out += start;
-        CsvRow(out).integer(c).integer(d.truth(c));
-        out += ',';
-        out += texts.text(d.pseudovalue(r, t, c));
-        out += "\r\n";
+        start.nextCase();
+        char* p = chunk.data() + used;
+        std::memcpy(p, start.data(), RowStart::kRoom);
+        p += start.size();
+        *p++ = ',';
+        *p++ = c <= negatives ? '0' : '1';
+        *p++ = ',';
+        const NumberTexts::Text& v = texts.text(values[c - 1]);
+        std::memcpy(p, v.text, NumberTexts::kRoom);
+        p += v.size;
+        *p++ = '\r';
+        *p++ = '\n';
+        used = static_cast<std::size_t>(p - chunk.data());
+        if (used >= kChunk) {
+          out.text().append(chunk.data(), used);
+          used = 0;
+          out.rowsEnded();
+        }
       }
+      out.text().append(chunk.data(), used);
+      out.rowsEnded();
     }
 }
 
-void anovaRows(const DatasetResults& d, std::string& out) {
+void anovaRows(const DatasetResults& d, CsvOut& sink) {
+  std::string& out = sink.text();
   if (!d.analysis) return;
   for (const SourceRecord& s : d.analysis->sources) {
     CsvRow row(out);
@@ -288,7 +357,8 @@ void treatmentStart(CsvRow& row, const DatasetResults& d, int reader, int t, int
   }
 }
 
-void treatmentRows(const DatasetResults& d, std::string& out) {
+void treatmentRows(const DatasetResults& d, CsvOut& sink) {
+  std::string& out = sink.text();
   if (!d.analysis) return;
   const AnalysisRecord& a = *d.analysis;
   const auto& two = a.twoTreatments;
@@ -380,80 +450,24 @@ std::string csvPath(const std::string& prefix, const CsvTable& table) {
   return prefix + "-" + table.name + ".csv";
 }
 
-CsvTableFiles::~CsvTableFiles() { close(); }
-
 bool CsvTableFiles::create(const std::string& prefix, bool replace) {
-  namespace fs = std::filesystem;
-  close();
-  files_.clear();
-  paths_.clear();
-  failed_ = false;
-  why_.clear();
-  complaint_.text.clear();
-  const fs::path folder = fs::path(prefix).parent_path();
-  std::error_code ec;
-  if (!folder.empty() && !fs::exists(folder, ec)) {
-    fs::create_directories(folder, ec);
-    if (ec) {
-      why_ = folder.string() + ": " + ec.message();
-      return false;
-    }
-  }
-  for (const CsvTable& table : csvTables()) {
-    const std::string path = csvPath(prefix, table);
-    auto file = std::make_unique<OutFile>(&complaint_, "table");
-    if (!file->create(path, !replace)) {
-      why_ = path + ": " + file->error();
-      for (std::size_t i = 0; i < files_.size(); ++i) {
-        files_[i]->close();
-        fs::remove(paths_[i], ec);
-      }
-      files_.clear();
-      paths_.clear();
-      return false;
-    }
-    files_.push_back(std::move(file));
-    paths_.push_back(path);
-    CsvRow header;
-    for (const std::string& c : table.columns) header.text(c);
-    write(files_.size() - 1, header.str() + "\r\n");
-  }
-  return !failed_;
-}
-
-void CsvTableFiles::write(std::size_t table, const std::string& block) {
-  OutFile& f = *files_[table];
-  f.writeRaw(block);
-  if (f.failed() && !failed_) {
-    failed_ = true;
-    why_ = complaint_.text.empty() ? paths_[table] + ": cannot be written" : complaint_.text;
-    // The message reads " *** ERROR: cannot write to file ...: reason ***".
-    const std::size_t from = why_.find("cannot write");
-    if (from != std::string::npos) why_ = why_.substr(from);
-    const std::size_t stars = why_.rfind(" ***");
-    if (stars != std::string::npos) why_.resize(stars);
-  }
+  std::vector<TableFileSet::Table> tables;
+  for (const CsvTable& table : csvTables()) tables.push_back({csvPath(prefix, table), table.columns});
+  return files_.create(tables, replace);
 }
 
 void CsvTableFiles::datasetFinished(const DatasetResults& results) {
   const auto& tables = csvTables();
-  std::string block;
   for (std::size_t i = 0; i < files_.size() && i < tables.size(); ++i) {
-    block.clear();
-    tables[i].rows(results, block);
-    write(i, block);
+    if (!files_.writable(i)) continue;  // a failed file takes nothing more
+    buffer_.clear();
+    CsvOut out(buffer_, [&](std::string_view rows) {
+      files_.write(i, rows);
+      return files_.writable(i);
+    });
+    tables[i].rows(results, out);
+    out.finish();
   }
-}
-
-bool CsvTableFiles::close() {
-  for (std::size_t i = 0; i < files_.size(); ++i) {
-    files_[i]->close();
-    if (files_[i]->failed() && !failed_) {
-      failed_ = true;
-      why_ = paths_[i] + ": cannot be written";
-    }
-  }
-  return !failed_;
 }
 
 bool writeCsvTables(const std::string& prefix, const std::vector<DatasetResults>& datasets, bool replace,

@@ -2,13 +2,13 @@
 // table is a file PREFIX-<name>.csv, written as the datasets are analysed.
 #pragma once
 
-#include <memory>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "console/out_file.h"
 #include "results/results.h"
+#include "results/table_files.h"
 
 namespace quelbro {
 
@@ -49,12 +49,47 @@ class CsvRow {
   bool first_ = true;
 };
 
-// A table: the file name's ending, its columns, and the rows of a dataset
-// appended to `out`, each ended with CR LF.
+// Where a table's rows go: appended to text(), whole rows at a time. With a
+// receiver, the text is handed on in blocks of whole rows once it holds
+// kBlock bytes (rowsEnded()) and at the end (finish()), so that it never
+// grows much past a block; without one, every row stays in the text.
+class CsvOut {
+ public:
+  static constexpr std::size_t kBlock = 64 * 1024;
+  // Receives a block; false when it takes no more rows.
+  using Receiver = std::function<bool(std::string_view)>;
+
+  explicit CsvOut(std::string& text) : text_(text) {}
+  CsvOut(std::string& buffer, Receiver receiver) : text_(buffer), receiver_(std::move(receiver)) {}
+  CsvOut(const CsvOut&) = delete;
+  CsvOut& operator=(const CsvOut&) = delete;
+
+  std::string& text() { return text_; }
+  // Call where the text ends with a whole row.
+  void rowsEnded() {
+    if (receiver_ && text_.size() >= kBlock) send();
+  }
+  void finish() {
+    if (receiver_ && !text_.empty()) send();
+  }
+  // The receiver takes no more rows: the rest need not be made.
+  bool stopped() const { return stopped_; }
+
+ private:
+  void send() {
+    if (!stopped_) stopped_ = !receiver_(text_);
+    text_.clear();
+  }
+  std::string& text_;
+  Receiver receiver_;
+  bool stopped_ = false;
+};
+
+// A table: the file name's ending, its columns, and the rows of a dataset.
 struct CsvTable {
   std::string name;  // the file is PREFIX-<name>.csv
   std::vector<std::string> columns;
-  void (*rows)(const DatasetResults& d, std::string& out);
+  void (*rows)(const DatasetResults& d, CsvOut& out);
 };
 
 // The tables of a run, in the order they are written.
@@ -64,13 +99,12 @@ const std::vector<CsvTable>& csvTables();
 std::string csvPath(const std::string& prefix, const CsvTable& table);
 
 // Writes the tables' files as datasets arrive: create() makes every file and
-// writes its header row; each dataset's rows are appended at once, so a run
-// that stops early leaves whole rows behind, and a write that fails cuts its
-// file back to the last whole row and stops that file.
+// writes its header row; each dataset's rows follow in blocks of whole rows,
+// so a run that stops early leaves whole rows behind, and a write that fails
+// cuts its file back to the last whole row and stops that file.
 class CsvTableFiles : public RunObserver {
  public:
   CsvTableFiles() = default;
-  ~CsvTableFiles() override;
   CsvTableFiles(const CsvTableFiles&) = delete;
   CsvTableFiles& operator=(const CsvTableFiles&) = delete;
 
@@ -81,27 +115,15 @@ class CsvTableFiles : public RunObserver {
   bool create(const std::string& prefix, bool replace);
   void datasetFinished(const DatasetResults& results) override;
   // Closes the files; false when any write failed (the reason in why()).
-  bool close();
+  bool close() { return files_.close(); }
 
-  bool failed() const { return failed_; }
-  const std::string& why() const { return why_; }
-  const std::vector<std::string>& paths() const { return paths_; }
+  bool failed() const { return files_.failed(); }
+  const std::string& why() const { return files_.why(); }
+  const std::vector<std::string>& paths() const { return files_.paths(); }
 
  private:
-  // Keeps the first message of a failed write.
-  class Complaint : public LineSink {
-   public:
-    void writeLine(std::string_view line) override {
-      if (text.empty()) text = line;
-    }
-    std::string text;
-  };
-  void write(std::size_t table, const std::string& block);
-  Complaint complaint_;
-  std::vector<std::unique_ptr<OutFile>> files_;
-  std::vector<std::string> paths_;
-  bool failed_ = false;
-  std::string why_;
+  TableFileSet files_;
+  std::string buffer_;
 };
 
 // All tables of `datasets` at once (the window's export). False with the

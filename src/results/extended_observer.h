@@ -3,14 +3,13 @@
 // that hands every dataset on to the next observer.
 #pragma once
 
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "console/out_file.h"
 #include "results/extended_report.h"
 #include "results/results.h"
+#include "results/table_files.h"
 
 namespace quelbro {
 
@@ -25,7 +24,6 @@ std::vector<std::string> extendedTablePaths(const std::string& prefix);
 class ExtendedObserver : public RunObserver {
  public:
   ExtendedObserver(ExtendedOptions options, RunObserver* next) : options_(options), next_(next) {}
-  ~ExtendedObserver() override;
   ExtendedObserver(const ExtendedObserver&) = delete;
   ExtendedObserver& operator=(const ExtendedObserver&) = delete;
 
@@ -38,10 +36,10 @@ class ExtendedObserver : public RunObserver {
   std::vector<std::string> linesAfterReport(const DatasetResults& results) override;
   void datasetFinished(const DatasetResults& results) override;
   // Closes the tables; false when any write failed (the reason in why()).
-  bool close();
+  bool close() { return files_.close(); }
 
-  const std::string& why() const { return why_; }
-  const std::vector<std::string>& paths() const { return paths_; }
+  const std::string& why() const { return files_.why(); }
+  const std::vector<std::string>& paths() const { return files_.paths(); }
 
  private:
   const ExtendedResults& resultsOf(const DatasetResults& d);
@@ -51,19 +49,7 @@ class ExtendedObserver : public RunObserver {
   RunObserver* next_;
   int cachedDataset_ = -1;  // the dataset whose extended results are cached
   ExtendedResults cached_;
-  // Keeps the first message of a failed write.
-  class Complaint : public LineSink {
-   public:
-    void writeLine(std::string_view line) override {
-      if (text.empty()) text = line;
-    }
-    std::string text;
-  };
-  Complaint complaint_;
-  std::vector<std::unique_ptr<OutFile>> files_;
-  std::vector<std::string> paths_;
-  bool failed_ = false;
-  std::string why_;
+  TableFileSet files_;
 };
 
 }  // namespace quelbro

@@ -184,11 +184,12 @@ struct DatasetResults {
   const FitRecord& fit(int r, int t) const {
     return fits[static_cast<std::size_t>((r - 1) * treatmentCount() + (t - 1))];
   }
-  double pseudovalue(int r, int t, int c) const {
-    return pseudovalues[(static_cast<std::size_t>(r - 1) * static_cast<std::size_t>(treatmentCount()) +
-                         static_cast<std::size_t>(t - 1)) *
-                            static_cast<std::size_t>(cases()) +
-                        static_cast<std::size_t>(c - 1)];
+  double pseudovalue(int r, int t, int c) const { return pseudovalues[pseudovalueIndex(r, t, c)]; }
+  std::size_t pseudovalueIndex(int r, int t, int c) const {
+    return (static_cast<std::size_t>(r - 1) * static_cast<std::size_t>(treatmentCount()) +
+            static_cast<std::size_t>(t - 1)) *
+               static_cast<std::size_t>(cases()) +
+           static_cast<std::size_t>(c - 1);
   }
 };
 

@@ -232,8 +232,9 @@ TEST(CsvTables, EveryPseudovalueRowHoldsItsOwnCase) {
   for (int k = 0; k < 2 * 1500; ++k)
     d.pseudovalues.push_back(k % 5 == 0 ? any(random) : common[pick(random)]);
   std::string text;
+  CsvOut out(text);
   for (const CsvTable& t : csvTables())
-    if (t.name == "pseudovalues") t.rows(d, text);
+    if (t.name == "pseudovalues") t.rows(d, out);
   const auto table = testing_csv::parseStrict("dataset,reader,treatment,case,truth,pseudovalue\r\n" + text);
   ASSERT_EQ(table.error, "");
   ASSERT_EQ(table.rows.size(), 3000u);
@@ -243,6 +244,36 @@ TEST(CsvTables, EveryPseudovalueRowHoldsItsOwnCase) {
     ASSERT_EQ(table.at(i, "case"), std::to_string(c));
     ASSERT_EQ(table.at(i, "truth"), c <= 700 ? "0" : "1");
     ASSERT_EQ(table.at(i, "pseudovalue"), csvNumber(d.pseudovalue(1, t, c))) << "row " << i;
+  }
+
+  // Handed on in blocks of whole rows, none much past 64 KiB, together the
+  // same text; a receiver that refuses a block is sent nothing more.
+  const CsvTable& pseudovalues = csvTables()[1];
+  ASSERT_EQ(pseudovalues.name, "pseudovalues");
+  for (const bool refuse : {false, true}) {
+    SCOPED_TRACE(refuse);
+    std::vector<std::string> blocks;
+    std::string buffer;
+    CsvOut sent(buffer, [&](std::string_view rows) {
+      blocks.emplace_back(rows);
+      return !refuse;
+    });
+    pseudovalues.rows(d, sent);
+    sent.finish();
+    std::string joined;
+    for (const std::string& b : blocks) {
+      EXPECT_EQ(b.substr(b.size() - 2), "\r\n");
+      EXPECT_LT(b.size(), CsvOut::kBlock + 8192);
+      joined += b;
+    }
+    if (refuse) {
+      ASSERT_EQ(blocks.size(), 1u);
+      EXPECT_TRUE(sent.stopped());
+      EXPECT_EQ(joined, text.substr(0, joined.size()));
+    } else {
+      EXPECT_EQ(blocks.size(), text.size() / CsvOut::kBlock + 1);
+      EXPECT_EQ(joined, text);
+    }
   }
 }
 
