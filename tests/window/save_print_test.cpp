@@ -245,6 +245,40 @@ TEST(WindowSave, NeverOverAFileTheDialogueHoldsOpen) {
   EXPECT_EQ(readAll(path), QByteArray("case line\r\n"));
 }
 
+// File > Export Results never writes a table over a file the dialogue holds open: a message
+// names it, and no table is written.
+TEST(WindowSave, ExportNeverOverAFileTheDialogueHoldsOpen) {
+  const FixedClock clock(2024, 3, 5, 9, 30, 0);
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString held = dir.filePath(QStringLiteral("run-anova.csv"));
+  Shell s;
+  WindowConsole console(s.frame);
+  Session session(console, clock, "t");
+  ASSERT_TRUE(session.report.create(held.toStdString(), false));
+  session.report.writeLine("held line");
+  DatasetResults d;
+  d.dataset = 1;
+  d.readers = {"R"};
+  d.treatments = {{1, "A", 1}};
+  s.frame.datasetFinished(d);
+
+  s.dialogs.saveName = dir.filePath(QStringLiteral("run.csv"));
+  s.frame.action(kMenuExportResults)->trigger();
+  ASSERT_EQ(s.dialogs.warnings.size(), 1u);
+  EXPECT_TRUE(s.dialogs.warnings[0].contains(QDir::toNativeSeparators(held)))
+      << s.dialogs.warnings[0].toStdString();
+  EXPECT_TRUE(s.dialogs.warnings[0].contains(QStringLiteral("output file")));
+  EXPECT_EQ(readAll(held), QByteArray("held line\r\n"));
+  EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("run-fits.csv"))));
+
+  // Once the dialogue has closed it, the tables are written.
+  session.closeAll();
+  EXPECT_TRUE(s.frame.exportResults());
+  EXPECT_EQ(s.dialogs.warnings.size(), 1u);
+  EXPECT_TRUE(readAll(held).startsWith("dataset,source,"));
+}
+
 // Pages of a PDF file written by Qt: one "/Type /Page" object per page.
 int pdfPages(const QString& path) {
   const QByteArray pdf = readAll(path);

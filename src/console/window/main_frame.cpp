@@ -354,6 +354,18 @@ bool MainFrame::exportResults() {
   const auto name = dialogs_.saveFileName(this, exportFilters(), QString::fromLatin1(kExportSuffix));
   if (!name || name->isEmpty()) return false;
   const std::string prefix = exportPrefix(QFile::encodeName(*name).toStdString());
+  // As for Save: a table written over a file the dialogue holds would lose what it wrote.
+  for (const CsvTable& t : csvTables()) {
+    const QString path = QFile::decodeName(csvPath(prefix, t).c_str());
+    if (const auto held = openFileAt(path)) {
+      dialogs_.warn(
+          this, windowTitle(),
+          QStringLiteral("%1 is open as the %2 of the dialogue; the tables are not written over it. "
+                         "Choose another name.")
+              .arg(QDir::toNativeSeparators(path), roleName(held->role)));
+      return false;
+    }
+  }
   // The save dialog asked about the name chosen; the other tables are asked about here.
   bool others = false;
   for (const CsvTable& t : csvTables()) {
