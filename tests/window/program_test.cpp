@@ -2,12 +2,17 @@
 // dialogs with their filters and default extensions, and Q or closing the frame to end it.
 #include "dialogue/program.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 
@@ -299,6 +304,49 @@ TEST(QtFileChooser, NameFiltersKeepTheDescriptionsInOrderAndWidenAllFiles) {
       {"Text Files (*.txt)", "*.txt"}, {"All Files (*.*)", "*.*"}, {"Data Files (*.dat)", "*.dat"}};
   EXPECT_EQ(qtNameFilters(save), (QStringList{"Text Files (*.txt)", "All Files (*)", "Data Files (*.dat)"}));
   EXPECT_EQ(qtNameFilters(save), windowSaveFilters());  // the window's own Save As offers the same
+}
+
+TEST(QtFileChooser, ANamedPipeChosenAsCaseDataIsRefusedAndTheDialogComesBack) {
+  // Opening a pipe with no writer would wait, and the window with it.
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString pipe = QDir(dir.path()).filePath(QStringLiteral("feed.dat"));
+  ASSERT_EQ(::mkfifo(pipe.toLocal8Bit().constData(), 0600), 0);
+  QtFileChooser chooser;
+  QStringList complaints;
+  int dialogsShown = 0;
+  int ticks = 0;
+  QFileDialog* last = nullptr;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (++ticks > 400) {  // bounded: give up rather than wait
+      if (auto* d = qobject_cast<QDialog*>(modal)) d->reject();
+      return;
+    }
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+      complaints << box->text();
+      box->accept();
+      last = nullptr;  // the same dialog comes back
+      return;
+    }
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    if (dialog == nullptr || dialog == last) return;
+    last = dialog;
+    if (++dialogsShown > 1) {  // back again after the refusal: cancelled
+      QTimer::singleShot(0, dialog, [dialog] { dialog->reject(); });
+      return;
+    }
+    dialog->setDirectory(dir.path());
+    dialog->selectFile(pipe);
+    QTimer::singleShot(0, dialog, [dialog] { QTest::keyClick(dialog, Qt::Key_Return); });
+  });
+  poll.start(25);
+  const auto chosen = chooser.openFile({{"All Files (*.*)", "*.*"}}, "dat");
+  poll.stop();
+  EXPECT_FALSE(chosen.has_value());
+  ASSERT_EQ(complaints.size(), 1);
+  EXPECT_EQ(complaints.front(), pipe + QStringLiteral(" is a named pipe; case data are read from a file."));
 }
 
 }  // namespace

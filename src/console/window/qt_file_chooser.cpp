@@ -1,7 +1,12 @@
 // Open and save dialogs for the case data, store and report files.
 #include "console/window/qt_file_chooser.h"
 
+#include <sys/stat.h>
+
 #include <QFileDialog>
+#include <QMessageBox>
+
+#include "console/window/shell_dialogs.h"
 
 namespace quelbro {
 
@@ -24,9 +29,26 @@ std::optional<std::string> runDialog(QWidget* parent, QFileDialog::AcceptMode mo
   dialog.setAcceptMode(mode);
   dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   dialog.setNameFilters(qtNameFilters(filters));
-  dialog.setDefaultSuffix(QString::fromStdString(defaultExtension));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().front().toLocal8Bit().toStdString();
+  const QString suffix = QString::fromStdString(defaultExtension);
+  dialog.setDefaultSuffix(suffix);
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, suffix](const QString& f) {
+    dialog.setDefaultSuffix(suffixOfNameFilter(f, suffix));
+  });
+  for (;;) {
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    std::string path = dialog.selectedFiles().front().toLocal8Bit().toStdString();
+    // Opening a named pipe waits for a program to write into it, and the
+    // window would stand still meanwhile: the choice is refused and the
+    // dialog comes back.
+    struct stat st {};
+    if (mode == QFileDialog::AcceptOpen && ::stat(path.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) {
+      QMessageBox::warning(&dialog, dialog.windowTitle(),
+                           QStringLiteral("%1 is a named pipe; case data are read from a file.")
+                               .arg(dialog.selectedFiles().front()));
+      continue;
+    }
+    return path;
+  }
 }
 
 }  // namespace
