@@ -485,7 +485,7 @@ TEST(WindowSave, ANameFilterOfOneExtensionGivesABareNameThatExtension) {
 }
 
 TEST(WindowSave, TheRealSaveDialogGivesABareNameTheExtensionOfTheChosenType) {
-  // The figure's dialog: SVG Image chosen, "curves" typed, Enter.
+  // The figure's dialog: SVG Image chosen, "curves" typed, Save.
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   QtShellDialogs dialogs;
@@ -512,7 +512,7 @@ TEST(WindowSave, TheRealSaveDialogGivesABareNameTheExtensionOfTheChosenType) {
     emit types->activated(1);
     emit types->textActivated(types->itemText(1));
     name->setText(QStringLiteral("curves"));
-    QTimer::singleShot(0, dialog, [dialog] { QTest::keyClick(dialog, Qt::Key_Return); });
+    QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
   });
   poll.start(25);
   const auto chosen = dialogs.saveFileName(nullptr, plotSaveFilters(), QString::fromLatin1(kPlotSaveSuffix));
