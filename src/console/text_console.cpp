@@ -1,6 +1,8 @@
 // Standard-input console, scripted console and line collector.
 #include "console/text_console.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -21,6 +23,52 @@ bool readStreamLine(std::FILE* in, std::string& line, std::size_t keep) {
     if (next != '\n' && next != EOF) std::ungetc(next, in);
   }
   return true;
+}
+
+bool BlockLineReader::refill(int fd) {
+  begin_ = end_ = 0;
+  if (ended_) return false;
+  if (buf_.size() != kBlock) buf_.resize(kBlock);
+  for (;;) {
+    const ssize_t got = ::read(fd, buf_.data(), kBlock);
+    if (got > 0) {
+      end_ = static_cast<std::size_t>(got);
+      return true;
+    }
+    if (got < 0 && errno == EINTR) continue;
+    // End of the input, or a read error that ends it as a stream's EOF would.
+    ended_ = true;
+    return false;
+  }
+}
+
+bool BlockLineReader::readLine(int fd, std::string& line, std::size_t keep) {
+  line.clear();
+  if (begin_ == end_ && !refill(fd)) return false;
+  // Each pass takes the buffered part of the line; a line that goes on past
+  // the buffer's end continues after the next refill, which starts with an
+  // empty buffer (everything before it has been taken).
+  for (;;) {
+    const char* p = buf_.data() + begin_;
+    const std::size_t avail = end_ - begin_;
+    const void* lf = std::memchr(p, '\n', avail);
+    const std::size_t toLf =
+        lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - p) : avail;
+    const void* cr = std::memchr(p, '\r', toLf);
+    const std::size_t n = cr != nullptr ? static_cast<std::size_t>(static_cast<const char*>(cr) - p) : toLf;
+    if (line.size() < keep) line.append(p, std::min(n, keep - line.size()));
+    begin_ += n;
+    if (n < avail) {
+      // A line end: LF, CR LF or CR alone. The LF after a CR may be the
+      // first byte of the next block.
+      const bool isCr = buf_[begin_] == '\r';
+      ++begin_;
+      if (isCr && (begin_ < end_ || refill(fd)) && buf_[begin_] == '\n') ++begin_;
+      return true;
+    }
+    // A last line without a line end is still a line.
+    if (!refill(fd)) return true;
+  }
 }
 
 void StdioConsole::check(bool ok) {

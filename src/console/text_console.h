@@ -42,6 +42,30 @@ inline constexpr std::size_t kMaxConsoleLine = 1024;
 // a line end is still a line. Returns false at end of input with nothing read.
 bool readStreamLine(std::FILE* in, std::string& line, std::size_t keep = kMaxConsoleLine);
 
+// Reads the lines of a data file from its descriptor in large blocks, with
+// the rules of readStreamLine: the bytes are looked at once, not a character
+// at a time through the stream. Whatever the blocks' sizes (a FIFO hands over
+// what has been written so far), the lines are the same. The end of the
+// input, and a read error, are final: later calls find no more lines.
+class BlockLineReader {
+ public:
+  static constexpr std::size_t kBlock = 65536;  // bytes asked for with each read
+  // Forgets what is buffered (another file comes next).
+  void reset() {
+    begin_ = end_ = 0;
+    ended_ = false;
+  }
+  bool readLine(int fd, std::string& line, std::size_t keep = kMaxConsoleLine);
+
+ private:
+  // Fills the empty buffer; false at the end of the input.
+  bool refill(int fd);
+
+  std::string buf_;
+  std::size_t begin_ = 0, end_ = 0;  // the bytes not yet taken
+  bool ended_ = false;
+};
+
 // Standard input and output; output lines end with a plain line feed. Output
 // is flushed before every read and at the end (a terminal shows each line at
 // once anyway), not after every line: a study can write millions of lines.

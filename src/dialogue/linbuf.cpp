@@ -20,27 +20,33 @@ const double kFloatLimit = std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
 }  // namespace
 
 void LineBuffer::set(std::string_view line) {
-  buf_.assign(line.substr(0, std::min(line.size(), kLineWidth)));
-  buf_.resize(kLineWidth, ' ');
+  const std::size_t n = std::min(line.size(), kLineWidth);
+  std::copy_n(line.data(), n, buf_.data());
+  std::fill(buf_.data() + n, buf_.data() + kLineWidth, ' ');
+  start_ = 0;
 }
 
 Word GETWRD(LineBuffer& lin) {
   Word w;
-  std::string& b = lin.raw();
-  std::size_t i = 0;
-  while (i < kLineWidth && isDelimiter(b[i])) ++i;
-  if (i >= kLineWidth) return w;
+  const char* b = lin.buf_.data();
+  // Columns 1..80 are b[start .. start+80); everything behind the line's own
+  // 80 columns is blank, so a word ends at b[80] at the latest and the start
+  // never passes 80: the 160 characters always hold the 80 columns.
+  const std::size_t start = lin.start_, stop = start + kLineWidth;
+  std::size_t i = start;
+  while (i < stop && isDelimiter(b[i])) ++i;
+  if (i >= stop) return w;
   w.noword = false;
   std::size_t j = i;
-  while (j < kLineWidth && !isDelimiter(b[j])) ++j;
-  w.text.assign(b, i, j - i);
-  if (j >= kLineWidth) {
+  while (j < stop && !isDelimiter(b[j])) ++j;
+  w.text.assign(b + i, j - i);
+  if (j >= stop) {
     w.toEnd = true;
     lin.clear();
   } else {
-    // Shifted left in place: the delimiter to column 1, blanks at the right end.
-    std::copy(b.begin() + static_cast<std::ptrdiff_t>(j), b.end(), b.begin());
-    std::fill(b.end() - static_cast<std::ptrdiff_t>(j), b.end(), ' ');
+    // The delimiter that ended the word becomes column 1; the columns behind
+    // the line are blanks, as a shift to the left would have brought in.
+    lin.start_ = j;
   }
   return w;
 }

@@ -9,23 +9,31 @@ namespace quelbro {
 
 inline constexpr std::size_t kLineWidth = 80;  // columns of an answer or data line
 
+struct Word;
+
 // LINBUF: always exactly 80 columns, blank-padded. Words are taken from the
 // left; what follows the last word taken stays for the next call.
 class LineBuffer {
  public:
-  LineBuffer() : buf_(kLineWidth, ' ') {}
+  LineBuffer() : buf_(2 * kLineWidth, ' ') {}
   void set(std::string_view line);  // first 80 columns of the line, blank-padded
-  void clear() { buf_.assign(kLineWidth, ' '); }
-  const std::string& text() const { return buf_; }
-  std::string& raw() { return buf_; }
+  void clear() { start_ = kLineWidth; }
+  // The 80 columns as they stand now.
+  std::string_view text() const { return {buf_.data() + start_, kLineWidth}; }
 
  private:
+  friend Word GETWRD(LineBuffer& lin);
+  // The line's 80 columns, then 80 blanks that are never written. The
+  // buffer's columns are the 80 from `start_` on: taking a word moves the
+  // start instead of moving the rest of the line, and the blanks behind
+  // stand in for the ones a shift would bring in at the right end.
   std::string buf_;
+  std::size_t start_ = 0;
 };
 
 struct Word {
   bool noword = true;
-  std::string text;  // the word without padding; its length is text.size()
+  std::string text;    // the word without padding; its length is text.size()
   bool toEnd = false;  // the word runs to column 80
   int length() const { return static_cast<int>(text.size()); }
 };

@@ -102,7 +102,7 @@ BlockEnd get_data(Session& s, Study& st, int reader, int state, ResultTable& tab
     }
     if (rejected) continue;
 
-    const std::string& rest = s.lin.text();
+    const std::string_view rest = s.lin.text();
     if (typed) {
       int used = lastNonBlank(rest);
       int room = 80 - 13 * ntrt;
@@ -135,9 +135,10 @@ BlockEnd get_data(Session& s, Study& st, int reader, int state, ResultTable& tab
     count = counter;
     if (s.store.isOpen()) {
       int keep = 64 - 13 * ntrt;
-      s.store.writeLine(fields + (keep > 0 ? rest.substr(0, static_cast<std::size_t>(keep)) : std::string()),
-                        cat({storedReader(st, reader), ", Actually-", stateName(state), " case ",
-                             std::to_string(counter)}));
+      s.store.writeLine(
+          fields + (keep > 0 ? std::string(rest.substr(0, static_cast<std::size_t>(keep))) : std::string()),
+          cat({storedReader(st, reader), ", Actually-", stateName(state), " case ",
+               std::to_string(counter)}));
     }
   }
 }

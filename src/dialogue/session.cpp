@@ -18,21 +18,22 @@ bool Session::readConsole(std::string& line, std::size_t keep) {
   return true;
 }
 
+bool Session::readSourceLine() {
+  if (in == nullptr) return readConsole(lastLine, kMaxConsoleLine);
+  if (!inLines.readLine(fileno(in), lastLine, kMaxConsoleLine)) {
+    lastLine.clear();
+    inEnded = true;
+    return false;
+  }
+  ++inLineNo;
+  if (inAllBlank && !isBlankText(lastLine)) inAllBlank = false;
+  return true;
+}
+
 bool Session::readInput(std::string& line) {
-  if (in == nullptr) {
-    if (!readConsole(lastLine, kMaxConsoleLine)) {
-      line.clear();
-      return false;
-    }
-  } else {
-    if (!readStreamLine(in, lastLine, kMaxConsoleLine)) {
-      lastLine.clear();
-      line.clear();
-      inEnded = true;
-      return false;
-    }
-    ++inLineNo;
-    if (!isBlankText(lastLine)) inAllBlank = false;
+  if (!readSourceLine()) {
+    line.clear();
+    return false;
   }
   line.assign(lastLine, 0, std::min(lastLine.size(), kLineWidth));
   return true;
@@ -55,14 +56,15 @@ void Session::sayWhere() {
 }
 
 bool Session::readIntoLinbuf() {
-  if (!readInput(linbufLine)) return false;
-  lin.set(linbufLine);
+  if (!readSourceLine()) return false;
+  lin.set(lastLine);  // its first 80 columns
   return true;
 }
 
 void Session::closeInput() {
   if (in != nullptr) std::fclose(in);
   in = nullptr;
+  inLines.reset();
   inPath.clear();
   inLineNo = 0;
   inEnded = false;

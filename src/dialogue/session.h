@@ -65,6 +65,7 @@ struct Session : OpenFileList {
   WriteFailures writeFailures;
 
   std::FILE* in = nullptr;  // the case data file being read; null: console input
+  BlockLineReader inLines;  // reads `in`'s lines (through its descriptor, not the stream)
   std::string inPath;
   OutFile store;               // typed data saved as a case data file
   OutFile report;              // the report file
@@ -78,7 +79,6 @@ struct Session : OpenFileList {
   bool inAllBlank = true;  // every line read from the data file so far is blank
 
   LineBuffer lin;                   // LINBUF
-  std::string linbufLine;           // the line read into LINBUF, kept to reuse its storage
   RunObserver* observer = nullptr;  // receives each analysed dataset's records
   int datasetsFinished = 0;         // datasets analysed so far in the run
   int datasetsRefused = 0;          // datasets of a data file that could not be analysed
@@ -95,6 +95,9 @@ struct Session : OpenFileList {
   bool readConsole(std::string& line, std::size_t keep = kLineWidth);
   // Reads the next line of the input source into LINBUF.
   bool readIntoLinbuf();
+  // Reads the next line of the input source into lastLine (uncut); false at
+  // the end of the input.
+  bool readSourceLine();
   // True when the line last read holds a character other than a blank or tab
   // in column 81: a word ending in column 80 was cut there.
   bool cutAtColumn80() const;

@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   quelbro::LineBuffer lin;
   lin.set(text);
-  const std::string line = lin.text();
+  const std::string line(lin.text());
   if (line.size() != quelbro::kLineWidth) std::abort();
   // Independent word list of the 80 columns.
   std::size_t pos = 0;

@@ -139,6 +139,15 @@ std::string tenReaders() {
   return s + "Second\nR\n\"A\"\nL\n1\n2\n*\n3\n*\n#\n";
 }
 
+// `before` followed by a case line `value` with a comment of x's, long
+// enough that the line ends at byte `at` of the file (counted from 0).
+std::string upToByte(const std::string& before, const std::string& value, std::size_t at) {
+  return before + value + " " + std::string(at - before.size() - value.size() - 1, 'x');
+}
+
+// Bytes the data file reader takes with each read: lines that cross a block.
+constexpr std::size_t kBlock = BlockLineReader::kBlock;
+
 std::vector<Hostile> cases() {
   const std::string negCases = "NO. OF ACTUALLY-NEGATIVE CASES =";
   const std::string posCases = "NO. OF ACTUALLY-POSITIVE CASES =";
@@ -352,6 +361,43 @@ std::vector<Hostile> cases() {
        std::nullopt,
        {kStarting1, negCases + "     2", posCases + "     2", kNotice2},
        {"invalid form", "not enough data"}},
+      // --- line ends and lines where the file is read in blocks ---
+      // The CR of a CR LF is a block's last byte, its LF the next block's first:
+      // one line end, no empty line between.
+      {"CrLfSplitAtBlockBoundary",
+       {{"x.dat",
+         upToByte("D\r\nR\r\n\"A\"\r\nL\r\n", "1", kBlock - 1) + "\r\n2\r\n*\r\n3\r\n4\r\n*\r\n#\r\n"}},
+       fileAnswers("x.dat"),
+       {kReading},
+       std::nullopt,
+       {kStarting1, negCases + "     2", posCases + "     2", kNotice2},
+       {"invalid form", "not enough data"}},
+      // A CR alone as a block's last byte ends its line; the next block's
+      // first byte begins the next line.
+      {"CarriageReturnAloneAtBlockBoundary",
+       {{"x.dat", upToByte("D\rR\r\"A\"\rL\r", "1", kBlock - 1) + "\r2\r*\r3\r4\r*\r#\r"}},
+       fileAnswers("x.dat"),
+       {kReading},
+       std::nullopt,
+       {kStarting1, negCases + "     2", posCases + "     2", kNotice2},
+       {"invalid form", "not enough data"}},
+      // A two-result line whose second result is in the next block is one line
+      // (split, each part would lack a result).
+      {"CaseLineAcrossBlockBoundary",
+       {{"x.dat", upToByte("D\nR\n\"A\" \"B\"\nL L\n", "1 1", kBlock - 3) + "\n3 4\n*\n5 6\n7 8\n*\n#\n"}},
+       fileAnswers("x.dat"),
+       {kReading},
+       std::nullopt,
+       {kStarting1, negCases + "     2", posCases + "     2", kNotice2},
+       {"invalid form", "not enough data"}},
+      // The file fills the first block exactly and its last line has no line
+      // end: that line is still read.
+      {"LastLineWithoutLineEndFillsTheBlock",
+       {{"x.dat", upToByte("D\nR\n\"A\"\nL\n1\n2\n*\n", "3", kBlock - 2) + "\n4"}},
+       fileAnswers("x.dat"),
+       {kNotice1, kNotice2},
+       kQuestion1,
+       {kStarting1, negCases + "     2", posCases + "     2"}},
       // --- results that are not numbers or out of range ---
       {"NanInfAndHugeInFile",
        {{"x.dat",
