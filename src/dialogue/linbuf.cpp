@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <system_error>
 
@@ -39,7 +40,7 @@ Word GETWRD(LineBuffer& lin) {
   w.noword = false;
   std::size_t j = i;
   while (j < stop && !isDelimiter(b[j])) ++j;
-  w.text.assign(b + i, j - i);
+  w.text = std::string_view(b + i, j - i);
   if (j >= stop) {
     w.toEnd = true;
     lin.clear();
@@ -60,11 +61,17 @@ NumberRead TONUM(std::string_view word, int& maxdec) {
   // Where the first and last nonzero mantissa digits stand, counting digits
   // only (the point not counted).
   long long firstNonzero = -1, lastNonzero = -1;
+  // The digits from the first nonzero one on, as an integer while they fit
+  // in 19 digits.
+  std::uint64_t mantissa = 0;
+  int mantissaDigits = 0;
   auto digit = [&](std::size_t at) {
     if (word[p] != '0') {
       if (firstNonzero < 0) firstNonzero = static_cast<long long>(at);
       lastNonzero = static_cast<long long>(at);
     }
+    if (firstNonzero >= 0 && mantissaDigits++ < 19)
+      mantissa = mantissa * 10 + static_cast<unsigned>(word[p] - '0');
   };
   while (p < n && isDigit(word[p])) digit(intDigits), ++p, ++intDigits;
   bool point = false;
@@ -95,15 +102,31 @@ NumberRead TONUM(std::string_view word, int& maxdec) {
   if (p != n) return r;
 
   double value = 0.0;
-  std::string_view body = word.substr(word[0] == '+' ? 1 : 0);
-  auto res = std::from_chars(body.data(), body.data() + body.size(), value, std::chars_format::general);
-  if (res.ec == std::errc::result_out_of_range) {
-    // Zero digits read as zero whatever the exponent; otherwise the value is
-    // too large or too small for a double, outside single precision either way.
-    if (firstNonzero >= 0) return r;
-    value = 0.0;
-  } else if (res.ec != std::errc() || res.ptr != body.data() + body.size()) {
-    return r;
+  // The word's value is mantissa x 10^scale. When the mantissa has at most 2^53
+  // (every such integer is a double) and |scale| <= 22 (10^22 = 2^22 x 5^22 with
+  // 5^22 < 2^53 is a double too), one multiplication or division of two exact
+  // doubles gives it: IEEE arithmetic rounds that one operation to the nearest
+  // double, ties to even, which is the value a correctly rounded conversion of
+  // the text (from_chars) gives as well. The sign is applied exactly, so a
+  // negative zero stays one. Everything else goes the long way.
+  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const long long scale = expValue - static_cast<long long>(fracDigits);
+  if (mantissaDigits <= 19 && mantissa <= (std::uint64_t{1} << 53) && scale >= -22 && scale <= 22) {
+    const double m = static_cast<double>(mantissa);
+    value = scale >= 0 ? m * kPow10[scale] : m / kPow10[-scale];
+    if (word[0] == '-') value = -value;
+  } else {
+    std::string_view body = word.substr(word[0] == '+' ? 1 : 0);
+    auto res = std::from_chars(body.data(), body.data() + body.size(), value, std::chars_format::general);
+    if (res.ec == std::errc::result_out_of_range) {
+      // Zero digits read as zero whatever the exponent; otherwise the value is
+      // too large or too small for a double, outside single precision either way.
+      if (firstNonzero >= 0) return r;
+      value = 0.0;
+    } else if (res.ec != std::errc() || res.ptr != body.data() + body.size()) {
+      return r;
+    }
   }
   if (!std::isfinite(value) || std::fabs(value) >= kFloatLimit) return r;
   // Below the smallest normal single-precision number a value would be

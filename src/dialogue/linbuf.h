@@ -33,7 +33,10 @@ class LineBuffer {
 
 struct Word {
   bool noword = true;
-  std::string text;    // the word without padding; its length is text.size()
+  // The word without padding, its length text.size(). It stands in LINBUF:
+  // taking words leaves LINBUF's characters in place, so it is valid until
+  // LINBUF is next set.
+  std::string_view text;
   bool toEnd = false;  // the word runs to column 80
   int length() const { return static_cast<int>(text.size()); }
 };

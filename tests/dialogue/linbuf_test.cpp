@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace quelbro {
 namespace {
@@ -172,6 +176,63 @@ TEST(Tonum, ValuesFitInSinglePrecision) {
   }
   // 2^128 - 2^104 is the first value that rounds to infinity.
   EXPECT_TRUE(TONUM("3.4028236692e38", maxdec).error);
+}
+
+// A value is the double nearest to the word's decimal value, to the last bit
+// and with its sign, as strtod reads it: around the limits of the short way
+// (mantissas about 2^53, powers of ten about 10^22, 19 and 20 digits) and over
+// a sweep of words like those of case data files.
+TEST(Tonum, ValueIsTheNearestDoubleToTheLastBit) {
+  std::vector<std::string> words = {"9007199254740992",
+                                    "9007199254740993",
+                                    "9007199254740995",
+                                    "900719925474099.3",
+                                    "9007199254740993e-22",
+                                    "9007199254740993e-23",
+                                    "1e22",
+                                    "1e-22",
+                                    "3e22",
+                                    "3e23",
+                                    "123.456e-20",
+                                    "123.456e-21",
+                                    "1234567890123456789",
+                                    "12345678901234567891",
+                                    "0.1234567890123456789",
+                                    "-0.0",
+                                    "-0e5",
+                                    "+0.000",
+                                    "4.35483E-01",
+                                    "-7.05257E-01",
+                                    "1.000000000000000111",
+                                    "0.000000000000000000001e20",
+                                    "2.2250738585072014e-8",
+                                    "99999999999999999999e-10"};
+  std::uint32_t x = 2463534242u;
+  auto next = [&x] {
+    x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+    return x;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    std::string w = (next() & 1) ? "-" : "";
+    const int digits = 1 + static_cast<int>(next() % 18);
+    const int point = static_cast<int>(next() % static_cast<std::uint32_t>(digits + 1));
+    for (int d = 0; d < digits; ++d) {
+      if (d == point) w += '.';
+      w += static_cast<char>('0' + next() % 10);
+    }
+    if (next() % 2 == 0) {
+      w += 'E';
+      w += std::to_string(static_cast<int>(next() % 36) - 15);
+    }
+    words.push_back(w);
+  }
+  for (const std::string& w : words) {
+    int maxdec = 0;
+    const NumberRead r = TONUM(w, maxdec);
+    const double expected = std::strtod(w.c_str(), nullptr);
+    ASSERT_FALSE(r.error) << w;
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(r.value), std::bit_cast<std::uint64_t>(expected)) << w;
+  }
 }
 
 TEST(LineHelpers, LastNonBlankAndBlankText) {
