@@ -3,8 +3,11 @@
 #include "fit/catgrz.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <limits>
 
 #include "fit/catgrz_internal.h"
 #include "stats/distributions.h"
@@ -24,8 +27,66 @@ int clampCount(int n) { return std::clamp(n, 0, kMaxCasesPerState); }
 
 }  // namespace
 
+namespace {
+
+// The order of the case list by radix: each entry's value (a float, as every
+// result is), with -0 taken as +0, mapped to an unsigned key that ascends with
+// it, then the truth (-1 below +1), then the entry's place in the list. These
+// 45 bits are sorted by their three 11-bit digits above the place, lowest
+// digit first, each pass keeping the order of equal digits.
+//
+// The list comes out ordered by (value, truth) as the comparison below orders
+// it; entries that compare equal there have the same truth and the same value
+// up to the sign of a zero, and nothing after the sort can tell them apart:
+// RANKS compares values with ==, and takes the mean of two values only where
+// they differ, so at most one of them is a zero, whose sign cannot change the
+// sum. Their order (here by place) is therefore not seen in any result.
+// False, with the list untouched, when some entry has no such key: a NaN, a
+// value that is no float, a truth other than -1 and +1.
+bool radixSort(int n, CatWork& w) {
+  constexpr int kPlaceBits = 12, kDigitBits = 11;
+  constexpr std::uint32_t kDigits = 1u << kDigitBits;
+  static_assert(kMaxCases < (1 << kPlaceBits));
+  std::array<std::uint64_t, kMaxCases> a, b;
+  std::array<std::array<std::uint32_t, kDigits>, 3> count{};
+  const double floatMax = std::numeric_limits<float>::max();
+  for (int i = 0; i < n; ++i) {
+    const CaseEntry& e = w.cases[ix(i + 1)];
+    if (!(std::fabs(e.value) <= floatMax) || (e.truth != -1.0 && e.truth != 1.0)) return false;
+    const float f = static_cast<float>(e.value);
+    if (static_cast<double>(f) != e.value) return false;
+    std::uint32_t u = std::bit_cast<std::uint32_t>(f == 0.0f ? 0.0f : f);
+    u = (u & 0x80000000u) != 0 ? ~u : (u | 0x80000000u);
+    const std::uint64_t key = (std::uint64_t{u} << 1 | (e.truth > 0.0 ? 1u : 0u)) << kPlaceBits | ix(i);
+    a[ix(i)] = key;
+    for (int d = 0; d < 3; ++d) ++count[ix(d)][(key >> (kPlaceBits + kDigitBits * d)) & (kDigits - 1)];
+  }
+  std::uint64_t* from = a.data();
+  std::uint64_t* to = b.data();
+  for (int d = 0; d < 3; ++d) {
+    std::array<std::uint32_t, kDigits>& c = count[ix(d)];
+    std::uint32_t sum = 0;
+    for (std::uint32_t& k : c) {
+      const std::uint32_t here = k;
+      k = sum;
+      sum += here;
+    }
+    const int shift = kPlaceBits + kDigitBits * d;
+    for (int i = 0; i < n; ++i) to[c[(from[i] >> shift) & (kDigits - 1)]++] = from[i];
+    std::swap(from, to);
+  }
+  // `from` holds the sorted keys; the entries follow their places.
+  std::array<CaseEntry, kMaxCases> old;
+  std::copy_n(w.cases.begin() + 1, n, old.begin());
+  for (int i = 0; i < n; ++i) w.cases[ix(i + 1)] = old[from[i] & ((1u << kPlaceBits) - 1)];
+  return true;
+}
+
+}  // namespace
+
 void SORT(int n, CatWork& w) {
   n = std::clamp(n, 0, kMaxCases);
+  if (radixSort(n, w)) return;
   const auto first = w.cases.begin() + 1, last = w.cases.begin() + 1 + n;
   // Values first, then truth, so that equal inputs always give the same list.
   // Without a NaN among the values (the usual case, looked for first) the

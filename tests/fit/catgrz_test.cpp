@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <set>
 #include <string>
@@ -20,6 +21,7 @@
 namespace quelbro {
 namespace {
 
+using catgrz_detail::CaseEntry;
 using catgrz_detail::CatWork;
 
 constexpr int kT = 3;  // treatment column used by the tests
@@ -443,6 +445,49 @@ TEST(Sort, OrdersByValueAndKeepsTruthWithIt) {
   for (std::size_t i = 0; i < out.size(); ++i) {
     EXPECT_EQ(w.cases[i + 1].value, out[i].first);
     EXPECT_EQ(w.cases[i + 1].truth, out[i].second);
+  }
+}
+
+// The case list comes out in the order of (value, truth) whatever way it is
+// sorted: lists of floats with many ties, both zeros, the extremes of single
+// precision and subnormals, and lists that a float key cannot take (a NaN, a
+// value that is no float, another truth), checked against a plain stable sort.
+TEST(Sort, AnyListComesOutInValueThenTruthOrder) {
+  const double fmax = std::numeric_limits<float>::max();
+  const double tiny = std::numeric_limits<float>::denorm_min();
+  std::vector<std::vector<CaseEntry>> lists = {
+      {{0.0, 1}, {-0.0, -1}, {-0.0, 1}, {0.0, -1}, {tiny, -1}, {-tiny, 1}, {fmax, -1}, {-fmax, 1}, {1.0, 1}},
+      {{2.0, 1}, {std::nan(""), -1}, {1.0, -1}, {std::nan(""), 1}, {1.0, 1}},
+      {{0.1, 1}, {0.1f, -1}, {0.1, -1}, {-0.1, 1}},
+      {{3.0, 0.0}, {3.0, -1}, {1.0, 1}, {3.0, 1}},
+      {}};
+  std::mt19937 rng(17);
+  for (int n : {1, 2, 100, 4000}) {
+    std::vector<CaseEntry> l;
+    std::uniform_int_distribution<int> pick(-40, 40);
+    for (int i = 0; i < n; ++i)
+      l.push_back({static_cast<double>(static_cast<float>(pick(rng) / 7.0)), (rng() & 1) != 0 ? 1.0 : -1.0});
+    lists.push_back(l);
+  }
+  for (const auto& l : lists) {
+    CatWork w;
+    w.n = static_cast<int>(l.size());
+    std::copy(l.begin(), l.end(), w.cases.begin() + 1);
+    catgrz_detail::SORT(w.n, w);
+    std::vector<CaseEntry> expected = l;
+    std::stable_sort(expected.begin(), expected.end(), [](const CaseEntry& a, const CaseEntry& b) {
+      const bool na = std::isnan(a.value), nb = std::isnan(b.value);
+      if (na != nb) return na;
+      if (!na && a.value != b.value) return a.value < b.value;
+      return a.truth < b.truth;
+    });
+    for (std::size_t i = 0; i < l.size(); ++i) {
+      const CaseEntry& got = w.cases[i + 1];
+      EXPECT_TRUE(got.value == expected[i].value || (std::isnan(got.value) && std::isnan(expected[i].value)))
+          << "list of " << l.size() << ", place " << i + 1 << ": " << got.value << " for "
+          << expected[i].value;
+      EXPECT_EQ(got.truth, expected[i].truth) << "list of " << l.size() << ", place " << i + 1;
+    }
   }
 }
 
