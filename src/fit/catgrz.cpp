@@ -33,7 +33,8 @@ namespace {
 // result is), with -0 taken as +0, mapped to an unsigned key that ascends with
 // it, then the truth (-1 below +1), then the entry's place in the list. These
 // 45 bits are sorted by their three 11-bit digits above the place, lowest
-// digit first, each pass keeping the order of equal digits.
+// digit first, each pass keeping the order of equal digits; a bit above them
+// keeps the sign of a zero, so that each entry comes back from its key as it was.
 //
 // The list comes out ordered by (value, truth) as the comparison below orders
 // it; entries that compare equal there have the same truth and the same value
@@ -44,7 +45,7 @@ namespace {
 // False, with the list untouched, when some entry has no such key: a NaN, a
 // value that is no float, a truth other than -1 and +1.
 bool radixSort(int n, CatWork& w) {
-  constexpr int kPlaceBits = 12, kDigitBits = 11;
+  constexpr int kPlaceBits = 12, kDigitBits = 11, kTruthBit = kPlaceBits, kNegativeZeroBit = 45;
   constexpr std::uint32_t kDigits = 1u << kDigitBits;
   static_assert(kMaxCases < (1 << kPlaceBits));
   std::array<std::uint64_t, kMaxCases> a, b;
@@ -52,12 +53,14 @@ bool radixSort(int n, CatWork& w) {
   const double floatMax = std::numeric_limits<float>::max();
   for (int i = 0; i < n; ++i) {
     const CaseEntry& e = w.cases[ix(i + 1)];
-    if (!(std::fabs(e.value) <= floatMax) || (e.truth != -1.0 && e.truth != 1.0)) return false;
+    if (!(std::fabs(e.value) <= floatMax) || std::fabs(e.truth) != 1.0) return false;
     const float f = static_cast<float>(e.value);
     if (static_cast<double>(f) != e.value) return false;
     std::uint32_t u = std::bit_cast<std::uint32_t>(f == 0.0f ? 0.0f : f);
     u = (u & 0x80000000u) != 0 ? ~u : (u | 0x80000000u);
-    const std::uint64_t key = (std::uint64_t{u} << 1 | (e.truth > 0.0 ? 1u : 0u)) << kPlaceBits | ix(i);
+    const std::uint64_t key = (std::uint64_t{u} << (kTruthBit + 1)) |
+                              (std::uint64_t{e.truth > 0.0} << kTruthBit) | ix(i) |
+                              (std::uint64_t{f == 0.0f && std::signbit(f)} << kNegativeZeroBit);
     a[ix(i)] = key;
     for (int d = 0; d < 3; ++d) ++count[ix(d)][(key >> (kPlaceBits + kDigitBits * d)) & (kDigits - 1)];
   }
@@ -75,10 +78,14 @@ bool radixSort(int n, CatWork& w) {
     for (int i = 0; i < n; ++i) to[c[(from[i] >> shift) & (kDigits - 1)]++] = from[i];
     std::swap(from, to);
   }
-  // `from` holds the sorted keys; the entries follow their places.
-  std::array<CaseEntry, kMaxCases> old;
-  std::copy_n(w.cases.begin() + 1, n, old.begin());
-  for (int i = 0; i < n; ++i) w.cases[ix(i + 1)] = old[from[i] & ((1u << kPlaceBits) - 1)];
+  // `from` holds the sorted keys: each entry back from its key.
+  for (int i = 0; i < n; ++i) {
+    const std::uint64_t key = from[i];
+    std::uint32_t u = static_cast<std::uint32_t>(key >> (kTruthBit + 1));
+    u = (u & 0x80000000u) != 0 ? (u & 0x7fffffffu) : ~u;
+    const double value = (key >> kNegativeZeroBit & 1u) != 0 ? -0.0 : std::bit_cast<float>(u);
+    w.cases[ix(i + 1)] = {value, (key >> kTruthBit & 1u) != 0 ? 1.0 : -1.0};
+  }
   return true;
 }
 
