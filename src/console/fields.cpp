@@ -1,9 +1,11 @@
 // Fixed-field number formatting on the exact decimal value of a double.
 #include "console/fields.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <system_error>
 
 namespace quelbro {
 namespace {
@@ -37,11 +39,18 @@ bool ambiguousHalf(const std::string& guard) {
          guard.find_first_not_of('0', 1) == std::string::npos;
 }
 
+// std::to_chars with a precision writes exactly what printf writes in the "C"
+// locale with that precision ("%.*f", "%.*e"), and does so without printf's
+// long arithmetic: the digits below are the same either way.
+std::string printed(double a, std::chars_format form, int precision) {
+  char buf[512];
+  const auto r = std::to_chars(buf, buf + sizeof buf, a, form, precision);
+  return std::string(buf, r.ec == std::errc() ? r.ptr : buf);
+}
+
 Exact fixedDigits(double a, int d) {
   if (d > 60) return exactOf(a);
-  char buf[512];
-  int n = std::snprintf(buf, sizeof buf, "%.*f", d + kGuard, a);
-  std::string s(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+  std::string s = printed(a, std::chars_format::fixed, d + kGuard);
   auto dot = s.find('.');
   Exact e{s.substr(0, dot), s.substr(dot + 1)};
   if (ambiguousHalf(e.fp.substr(static_cast<std::size_t>(d)))) return exactOf(a);
@@ -77,9 +86,7 @@ void significant(double a, int sig, std::string& digits, int& exp) {
     return;
   }
   {
-    char buf[128];
-    int n = std::snprintf(buf, sizeof buf, "%.*e", sig - 1 + kGuard, a);
-    std::string s(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
+    std::string s = printed(a, std::chars_format::scientific, sig - 1 + kGuard);
     auto epos = s.find('e');
     std::string mant = s.substr(0, 1) + s.substr(2, epos - 2);
     if (!ambiguousHalf(mant.substr(static_cast<std::size_t>(sig)))) {

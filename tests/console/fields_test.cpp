@@ -2,9 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "console/fields.h"
 
@@ -65,6 +69,56 @@ INSTANTIATE_TEST_SUITE_P(
         FCase{1e20, 8, 2, "********"},
         FCase{123.456, 10, 4, "  123.4560"}),
     rowName);
+
+// The exact decimal expansion of |v| (every double's fraction ends within
+// 1074 places), rounded half away from zero at `places` after the point.
+std::pair<std::string, std::string> roundedExactly(double v, int places) {
+  static char buf[1500];
+  std::snprintf(buf, sizeof buf, "%.1080f", std::fabs(v));
+  std::string all = buf;
+  const std::size_t dot = all.find('.');
+  std::string digits = all.substr(0, dot) + all.substr(dot + 1, static_cast<std::size_t>(places));
+  if (all[dot + 1 + static_cast<std::size_t>(places)] >= '5') {
+    std::size_t k = digits.size();
+    while (k > 0 && digits[k - 1] == '9') digits[--k] = '0';
+    if (k == 0) {
+      digits.insert(digits.begin(), '1');
+    } else {
+      ++digits[k - 1];
+    }
+  }
+  const std::size_t ipLen = digits.size() - static_cast<std::size_t>(places);
+  return {digits.substr(0, ipLen), digits.substr(ipLen)};
+}
+
+// Values at, just below and just above halves in the last place kept, and a
+// spread of magnitudes: the digits are those of the exact value rounded half
+// away from zero, in wide fields (no dropped zero, no asterisks).
+TEST(FixedField, DigitsOfTheExactValueRoundedHalfAway) {
+  std::vector<double> values = {0.5, 2.5, 0.125, 0.0625, 1.005, 2.675, 1e-9, 123456789.125, 0.3};
+  std::uint64_t x = 88172645463325252ull;
+  for (int i = 0; i < 3000; ++i) {
+    x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+    const double mag = std::pow(10.0, static_cast<double>(x % 17) - 8.0);
+    values.push_back(static_cast<double>(x >> 11) / 9007199254740992.0 * mag * ((x & 1) != 0 ? -1 : 1));
+  }
+  for (int k = 1; k < 2000; k += 7) {
+    const double half = (k + 0.5) / 1024.0;  // exact halves at 10 places and fewer
+    values.insert(values.end(), {half, std::nextafter(half, 0.0), std::nextafter(half, 1.0)});
+  }
+  for (double v : values) {
+    for (int d : {0, 1, 2, 3, 4, 6, 10}) {
+      const auto [ip, fp] = roundedExactly(v, d);
+      const bool zero =
+          ip.find_first_not_of('0') == std::string::npos && fp.find_first_not_of('0') == std::string::npos;
+      std::string s = (v < 0 && !zero ? "-" : "") + ip + "." + fp;
+      // Negative values that round to zero keep their sign.
+      if (v < 0 && zero) s = "-" + s;
+      s.insert(0, 40 - s.size(), ' ');
+      EXPECT_EQ(F(v, 40, d), s) << v << " in F40." << d;
+    }
+  }
+}
 
 TEST(FixedField, NanIsRightJustified) {
   EXPECT_EQ(F(std::numeric_limits<double>::quiet_NaN(), 8, 4), "     NaN");
