@@ -19,7 +19,7 @@ struct Exact {
 };
 
 Exact exactOf(double a) {
-  static char buf[1500];
+  char buf[1500];  // no static: lines are formatted on more than one thread
   int n = std::snprintf(buf, sizeof buf, "%.1080f", a);
   std::string s(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
   auto dot = s.find('.');
