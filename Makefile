@@ -45,6 +45,15 @@ run: build ## start quelbro-con in examples/, where study.dat is
 run-win: build ## start quelbro-win in examples/
 	@$(WITH_XDG) cd examples && $(CURDIR)/$(BUILD)/quelbro-win
 
+# Starts ../quelbro-win on the virtual display, waits (at most 15 s) for its frame and gives it
+# the keyboard: $$pid is the program, $$win its frame.
+START_WIN = ../quelbro-win & pid=$$!; win=""; \
+  for i in $$(seq 1 60); do \
+    win=$$(xdotool search --onlyvisible --name "^quelbro-win$$" 2>/dev/null | head -n 1); \
+    [ -n "$$win" ] && break; sleep 0.25; done; \
+  [ -n "$$win" ] || { echo "quelbro-win did not show its window"; kill $$pid; exit 1; }; \
+  sleep 1; xdotool windowfocus --sync $$win; sleep 0.3;
+
 # quelbro-win on a virtual X display, answered by simulated keys up to the second treatment's
 # description; the frame is saved as docs/quelbro-win.png. Then the example study read through
 # the open dialog, with its ROC Curves child beside the text: docs/quelbro-win-roc.png; and the
@@ -54,12 +63,7 @@ screenshot: build ## save docs/quelbro-win.png, docs/quelbro-win-roc.png and doc
 	@scripts/install-deps $(DEPS_TEST)
 	@mkdir -p docs $(BUILD)/screenshot
 	@$(WITH_XDG) cd $(BUILD)/screenshot && xvfb-run -a -s "-screen 0 1024x768x24" sh -c '\
-	  ../quelbro-win & pid=$$!; win=""; \
-	  for i in $$(seq 1 60); do \
-	    win=$$(xdotool search --onlyvisible --name "^quelbro-win$$" 2>/dev/null | head -n 1); \
-	    [ -n "$$win" ] && break; sleep 0.25; done; \
-	  [ -n "$$win" ] || { echo "quelbro-win did not show its window"; kill $$pid; exit 1; }; \
-	  sleep 1; xdotool windowfocus --sync $$win; sleep 0.3; \
+	  $(START_WIN) \
 	  for a in $(SHOT_ANSWERS); do xdotool type --delay 20 "$$a"; xdotool key Return; sleep 0.4; done; \
 	  xdotool type --delay 20 "MR"; sleep 0.5; \
 	  xwd -id $$win -silent | xwdtopnm 2>/dev/null | pnmtopng > ../../docs/quelbro-win.png; \
@@ -67,12 +71,7 @@ screenshot: build ## save docs/quelbro-win.png, docs/quelbro-win-roc.png and doc
 	@echo "docs/quelbro-win.png written"
 	@cp examples/study.dat $(BUILD)/screenshot/
 	@$(WITH_XDG) cd $(BUILD)/screenshot && xvfb-run -a -s "-screen 0 1600x900x24" sh -c '\
-	  ../quelbro-win & pid=$$!; win=""; \
-	  for i in $$(seq 1 60); do \
-	    win=$$(xdotool search --onlyvisible --name "^quelbro-win$$" 2>/dev/null | head -n 1); \
-	    [ -n "$$win" ] && break; sleep 0.25; done; \
-	  [ -n "$$win" ] || { echo "quelbro-win did not show its window"; kill $$pid; exit 1; }; \
-	  sleep 1; xdotool windowfocus --sync $$win; sleep 0.3; \
+	  $(START_WIN) \
 	  xdotool type --delay 20 y; xdotool key Return; sleep 1.5; \
 	  xdotool type --delay 20 "$$PWD/study.dat"; xdotool key Return; sleep 1; \
 	  xdotool windowfocus --sync $$win; sleep 0.3; \
