@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
     batchTables = tables[tables.size() / 2];
     std::printf("\nlargest study from the command line (median of %zu):\n", plain.size());
     std::printf("  quelbro-con -q study.dat -o batch.out                  %8.3f s\n", batchPlain);
-    std::printf("  ... --results tables/study (all six CSV tables)      %8.3f s\n", batchTables);
+    std::printf("  ... --results tables/study (all six CSV tables)       %8.3f s\n", batchTables);
   }
 
   // The window program on the largest study, median of RUNS runs.
