@@ -2,10 +2,12 @@
 // and treatment, with the per-category area cache.
 #include "dialogue/jknife.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "console/fields.h"
+#include "dialogue/fits_ahead.h"
 #include "fit/catgrz.h"
 #include "fit/estbin.h"
 #include "fit/trarea.h"
@@ -69,6 +71,88 @@ struct KnownTrap {
   double a = 0.0, se = 0.0;  // TRAPA and TRAPSE
 };
 
+using Counts = std::array<double, kMaxCategories + 1>;
+
+// The table of a fit as the loop below sets it up: the counts of every case
+// but the left-out one, rebuilt.
+CatTab leftOutTable(const CatTab& categorized, int k0, int nneg, int npos, const Counts& sneg,
+                    const Counts& spos) {
+  CatTab ct = categorized;
+  ct.NCAT = k0;
+  ct.NNEG = nneg;
+  ct.NPOS = npos;
+  for (int c = 1; c <= k0; ++c)
+    ct.CNEG[static_cast<std::size_t>(c)] = ct.CPOS[static_cast<std::size_t>(c)] = 0.0;
+  rebuild(ct, sneg, spos, k0);
+  return ct;
+}
+
+// The fits the loop below will make, in a list to be made ahead: the fit on
+// all cases first, then one per category and truth state with a pair left,
+// unless the memo knows its counts already or the list holds them. Each
+// left-out fit gets the same table and ileave as the loop's first case of
+// that category and truth state would give it. (A left-out fit's lines and
+// result do not depend on ileave anyway: ESTBIN only tells 0 from the rest.)
+std::vector<AheadFit> planFits(const CatTab& categorized, int t, int n0, int n1, const ResultTable& xneg,
+                               const ResultTable& xpos, const CategoryCounts& full, const Counts& sneg,
+                               const Counts& spos, const FitMemo* memo) {
+  const int k0 = categorized.NCAT;
+  std::vector<AheadFit> plan;
+  if (k0 < 1 || k0 > kMaxCategories) return plan;
+  plan.reserve(2 * static_cast<std::size_t>(k0) + 1);
+  AheadFit& all = plan.emplace_back();
+  all.ct = leftOutTable(categorized, k0, n0, n1, sneg, spos);
+  TRAREA(all.ct, t, 0, xneg, xpos, full);
+  all.ileave = 0;
+  all.key = FitMemo::key(all.ct);
+
+  for (int state = 0; state < 2; ++state) {
+    const bool neg = state == 0;
+    const int cases = neg ? n0 : n1;
+    // Leaving out the only case of its truth state leaves no pair: no fit.
+    if ((neg ? n0 - 1 : n1 - 1) <= 0 || (neg ? n1 : n0) <= 0) continue;
+    std::array<bool, kMaxCategories + 1> seen{};
+    for (int i = 1; i <= cases; ++i) {
+      const int g = categoryOf(neg ? xneg(t, i) : xpos(t, i));
+      if (g < 1 || g > k0 || seen[static_cast<std::size_t>(g)]) continue;
+      seen[static_cast<std::size_t>(g)] = true;
+      Counts less = neg ? sneg : spos;
+      less[static_cast<std::size_t>(g)] -= 1.0;
+      AheadFit f;
+      f.ct = neg ? leftOutTable(categorized, k0, n0 - 1, n1, less, spos)
+                 : leftOutTable(categorized, k0, n0, n1 - 1, sneg, less);
+      f.key = FitMemo::key(f.ct);
+      if (memo != nullptr && memo->find(f.ct) != nullptr) continue;
+      if (std::any_of(plan.begin() + 1, plan.end(), [&](const AheadFit& p) { return p.key == f.key; }))
+        continue;
+      f.ileave = neg ? i : n0 + i;
+      plan.push_back(std::move(f));
+    }
+  }
+  return plan;
+}
+
+// Takes a fit made ahead as if it had just been made on `ct`: its lines are
+// written now, and `ct` is left as the fit left its own copy. The copy was
+// set up exactly as `ct` is (same counts and categories), except for the
+// trapezoidal area, which the fit only reads, and only when it reports.
+double takeFit(const AheadFit& f, CatTab& ct, const FitContext& ctx) {
+  if (ctx.out != nullptr) f.lines.replay(*ctx.out);
+  const double trapa = ct.TRAPA, trapse = ct.TRAPSE;
+  ct = f.ct;
+  ct.TRAPA = trapa;
+  ct.TRAPSE = trapse;
+  return f.result;
+}
+
+const AheadFit* readyFit(const std::vector<AheadFit>& plan, const CatTab& ct) {
+  if (plan.size() < 2) return nullptr;
+  const std::string key = FitMemo::key(ct);
+  auto it =
+      std::find_if(plan.begin() + 1, plan.end(), [&](const AheadFit& f) { return f.made && f.key == key; });
+  return it == plan.end() ? nullptr : &*it;
+}
+
 }  // namespace
 
 std::string FitMemo::key(const CatTab& ct) {
@@ -98,7 +182,8 @@ void FitMemo::add(const CatTab& ct, const Entry& entry) {
 }
 
 int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, PvTable& pv,
-           PsflagTable& psflag, CatTab& ct, const FitContext& ctx, FitMemo* memo, FitOutcome* fullFit) {
+           PsflagTable& psflag, CatTab& ct, const FitContext& ctx, FitMemo* memo, FitOutcome* fullFit,
+           FitThreads threads) {
   const int n = n0 + n1;
   int fits = 0;
   int jstat = 1;
@@ -119,6 +204,25 @@ int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, P
   // The trapezoidal area of a step depends only on the left-out case's truth
   // state and category: it is worked out once for each.
   std::array<KnownTrap, kMaxCategories + 1> trapNeg{}, trapPos{};
+
+  // The fits the loop will make are pure functions of their tables: they are
+  // made ahead, several at once, and the loop takes each one ready-made at
+  // the very point where it would have made it, writing its recorded lines
+  // there. So the loop's decisions, the fit count, the memo's entries (added
+  // by the loop in its own order) and every line stay as they were. A fit not
+  // made ahead (a table the plan did not foresee, or no resources) is made in
+  // place as before; with one thread no plan is made at all.
+  std::vector<AheadFit> plan;
+  if (threads.count != 1) {
+    plan = planFits(ct, t, n0, n1, xneg, xpos, full, sneg, spos, memo);
+    const int count = fitThreads(threads.count, plan.size());
+    if (count > 1) {
+      makeFitsAhead(plan, count, t, r, ctx);
+    } else {
+      plan.clear();
+    }
+  }
+  int ready = 0;
 
   for (int k = 0; k <= n; ++k) {
     ct.NCAT = k0;
@@ -184,7 +288,13 @@ int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, P
         area = -1.0;
       } else if (cache == nullptr) {
         ++fits;
-        area = ESTBIN(ct, k, t, r, ctx, k == 0 ? fullFit : nullptr) * inFit;
+        if (!plan.empty() && plan[0].made) {
+          ++ready;
+          area = takeFit(plan[0], ct, ctx) * inFit;
+          if (fullFit != nullptr) *fullFit = plan[0].outcome;
+        } else {
+          area = ESTBIN(ct, k, t, r, ctx, k == 0 ? fullFit : nullptr) * inFit;
+        }
       } else {
         FitMemo::Entry fit;
         const FitMemo::Entry* known = memo != nullptr ? memo->find(ct) : nullptr;
@@ -192,6 +302,13 @@ int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, P
           ctx.out->screen().writeLines(known->screen);
           if (ctx.out->hasFile()) ctx.out->file()->writeLines(known->file);
           fit = *known;
+        } else if (const AheadFit* made = readyFit(plan, ct); made != nullptr) {
+          ++fits;
+          ++ready;
+          fit.result = takeFit(*made, ct, ctx);
+          fit.screen = made->lines.screen;
+          fit.file = made->lines.file;
+          if (memo != nullptr) memo->add(ct, fit);
         } else {
           ++fits;
           // The file's lines are recorded even when no report file is open,
@@ -230,6 +347,7 @@ int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, P
     }
   }
   if (jstat < 0) ctx.out->toScreen(ListLine().t("Degenerate").i(jstat).i(flag).str());
+  if (threads.ready != nullptr) *threads.ready = ready;
   return fits;
 }
 

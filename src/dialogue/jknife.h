@@ -31,9 +31,10 @@ class FitMemo {
     map_.clear();
     bytes_ = 0;
   }
+  // What a fit depends on: the numbers of cases and the category counts.
+  static std::string key(const CatTab& ct);
 
  private:
-  static std::string key(const CatTab& ct);
   std::unordered_map<std::string, Entry> map_;
   std::size_t bytes_ = 0;
 };
@@ -44,8 +45,14 @@ class FitMemo {
 // name, treatment description and direction of this reader and treatment.
 // Returns the number of fits actually run (the area cache saves the others).
 // When `fullFit` is given it receives what the fit on all cases found.
+// The fits are made ahead on `threads.count` threads; whatever the number,
+// every result, flag and line comes out the same and in the same order.
+struct FitThreads {
+  int count = 0;         // threads, the calling one included; 0: as the machine has cores
+  int* ready = nullptr;  // when given: receives how many fits were taken ready-made
+};
 int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, PvTable& pv,
            PsflagTable& psflag, CatTab& ct, const FitContext& ctx, FitMemo* memo = nullptr,
-           FitOutcome* fullFit = nullptr);
+           FitOutcome* fullFit = nullptr, FitThreads threads = {});
 
 }  // namespace quelbro

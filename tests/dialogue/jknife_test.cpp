@@ -175,22 +175,26 @@ struct JackknifeRun {
     ctx.treatmentDes = "Third";
     ctx.date = "08-Dec-26";
     ctx.time = "10:30:00";
-    for (std::size_t i = 0; i < neg.size(); ++i) (*xneg)(kT, static_cast<int>(i) + 1) = static_cast<float>(neg[i]);
-    for (std::size_t j = 0; j < pos.size(); ++j) (*xpos)(kT, static_cast<int>(j) + 1) = static_cast<float>(pos[j]);
+    for (std::size_t i = 0; i < neg.size(); ++i)
+      (*xneg)(kT, static_cast<int>(i) + 1) = static_cast<float>(neg[i]);
+    for (std::size_t j = 0; j < pos.size(); ++j)
+      (*xpos)(kT, static_cast<int>(j) + 1) = static_cast<float>(pos[j]);
     // Other treatments hold other values: the jackknife must not read them.
     for (int i = 1; i <= kMaxCasesPerState; ++i) (*xneg)(1, i) = (*xpos)(1, i) = 9.0f;
-    fits = JKNIFE(kR, kT, static_cast<int>(neg.size()), static_cast<int>(pos.size()), *xneg, *xpos, *pv, psflag,
-                  ct, ctx);
+    fits = JKNIFE(kR, kT, static_cast<int>(neg.size()), static_cast<int>(pos.size()), *xneg, *xpos, *pv,
+                  psflag, ct, ctx);
   }
   double at(int k) const { return (*pv)(kR, kT, k); }
   int flag() const { return psflag[kR][kT]; }
   int countScreen(const std::string& text) const {
-    return static_cast<int>(std::count_if(screen.lines().begin(), screen.lines().end(),
-                                          [&](const std::string& l) { return l.find(text) != std::string::npos; }));
+    return static_cast<int>(
+        std::count_if(screen.lines().begin(), screen.lines().end(),
+                      [&](const std::string& l) { return l.find(text) != std::string::npos; }));
   }
   int countFile(const std::string& text) const {
-    return static_cast<int>(std::count_if(file.lines().begin(), file.lines().end(),
-                                          [&](const std::string& l) { return l.find(text) != std::string::npos; }));
+    return static_cast<int>(
+        std::count_if(file.lines().begin(), file.lines().end(),
+                      [&](const std::string& l) { return l.find(text) != std::string::npos; }));
   }
 };
 
@@ -290,16 +294,31 @@ TEST_P(JknifeMerge, LeftOutCaseThatEmptiesItsCategoryMergesIt) {
   expectPseudovalues(run, plainJackknife(neg, pos, 5), n);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Jknife, JknifeMerge,
-    ::testing::Values(
-        MergeCase{"EmptiedCategoryVanishes", {30, 25, 1, 15, 10}, {8, 12, 0, 25, 35}, true, 3,
-                  {30, 25, 15, 10}, {8, 12, 25, 35}},
-        MergeCase{"PositivesOnlyJoinTheirNeighbour", {30, 25, 1, 0, 10}, {8, 12, 5, 20, 35}, true, 3,
-                  {30, 25, 0, 10}, {8, 12, 25, 35}},
-        MergeCase{"NegativesOnlyJoinTheirNeighbour", {30, 25, 5, 15, 10}, {8, 12, 1, 0, 35}, false, 3,
-                  {30, 25, 20, 10}, {8, 12, 0, 35}}),
-    [](const ::testing::TestParamInfo<MergeCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Jknife, JknifeMerge,
+                         ::testing::Values(MergeCase{"EmptiedCategoryVanishes",
+                                                     {30, 25, 1, 15, 10},
+                                                     {8, 12, 0, 25, 35},
+                                                     true,
+                                                     3,
+                                                     {30, 25, 15, 10},
+                                                     {8, 12, 25, 35}},
+                                           MergeCase{"PositivesOnlyJoinTheirNeighbour",
+                                                     {30, 25, 1, 0, 10},
+                                                     {8, 12, 5, 20, 35},
+                                                     true,
+                                                     3,
+                                                     {30, 25, 0, 10},
+                                                     {8, 12, 25, 35}},
+                                           MergeCase{"NegativesOnlyJoinTheirNeighbour",
+                                                     {30, 25, 5, 15, 10},
+                                                     {8, 12, 1, 0, 35},
+                                                     false,
+                                                     3,
+                                                     {30, 25, 20, 10},
+                                                     {8, 12, 0, 35}}),
+                         [](const ::testing::TestParamInfo<MergeCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST(Jknife, FailedFitOnAllCasesGivesTrapezoidalPseudovalues) {
   // Two categories whose single interior point lies inside the square.
@@ -312,7 +331,8 @@ TEST(Jknife, FailedFitOnAllCasesGivesTrapezoidalPseudovalues) {
 
   const double all = pairwiseArea(neg, pos, 0);
   EXPECT_DOUBLE_EQ(all, (7 * 9.5 + 3 * 4.5) / 100.0);
-  for (int k = 1; k <= n; ++k) EXPECT_NEAR(run.at(k), n * all - (n - 1) * pairwiseArea(neg, pos, k), 1e-12) << k;
+  for (int k = 1; k <= n; ++k)
+    EXPECT_NEAR(run.at(k), n * all - (n - 1) * pairwiseArea(neg, pos, k), 1e-12) << k;
 
   // The fit report of the fit on all cases, then the status line (list layout).
   EXPECT_EQ(run.countScreen(kType2), 1);
@@ -330,9 +350,9 @@ TEST(Jknife, FailedFitOnAllCasesGivesTrapezoidalPseudovalues) {
 struct FallbackCase {
   const char* name;
   Ratings neg, pos;
-  int failingCase;      // the case whose left-out fit gives no area
-  double fullArea;      // the area substitute of the fit on all cases
-  int messages5To8;     // degenerate messages with a substitute area
+  int failingCase;   // the case whose left-out fit gives no area
+  double fullArea;   // the area substitute of the fit on all cases
+  int messages5To8;  // degenerate messages with a substitute area
 };
 
 class JknifeFallback : public ::testing::TestWithParam<FallbackCase> {};
@@ -354,23 +374,28 @@ TEST_P(JknifeFallback, LeftOutFitWithoutAreaFallsBackToItsTrapezoidalArea) {
   EXPECT_EQ(run.countScreen("Degenerate"), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Jknife, JknifeFallback,
-    ::testing::Values(
-        // Category 2 holds one positive only: the interior points share their
-        // FPF (vertical line, area 1 - 5/11). Without that positive two
-        // categories are left, with one point inside the square.
-        FallbackCase{"OnlyPositiveOfACategory",
-                     {1, 3, 1, 3, 1, 3, 1, 3, 1, 3, 1},
-                     {3, 1, 3, 3, 1, 3, 2, 3, 1, 3, 3, 1, 3},
-                     11 + 7, 6.0 / 11.0, 1 + 4},
-        // Category 2 holds one negative only (case 4): horizontal line at
-        // TPF 8/12.
-        FallbackCase{"OnlyNegativeOfACategory",
-                     {1, 3, 1, 2, 1, 3, 1, 3, 1, 3, 1, 3},
-                     {3, 1, 3, 3, 1, 3, 3, 1, 3, 3, 1, 3},
-                     4, 8.0 / 12.0, 1 + 4}),
-    [](const ::testing::TestParamInfo<FallbackCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Jknife, JknifeFallback,
+                         ::testing::Values(
+                             // Category 2 holds one positive only: the interior points share their
+                             // FPF (vertical line, area 1 - 5/11). Without that positive two
+                             // categories are left, with one point inside the square.
+                             FallbackCase{"OnlyPositiveOfACategory",
+                                          {1, 3, 1, 3, 1, 3, 1, 3, 1, 3, 1},
+                                          {3, 1, 3, 3, 1, 3, 2, 3, 1, 3, 3, 1, 3},
+                                          11 + 7,
+                                          6.0 / 11.0,
+                                          1 + 4},
+                             // Category 2 holds one negative only (case 4): horizontal line at
+                             // TPF 8/12.
+                             FallbackCase{"OnlyNegativeOfACategory",
+                                          {1, 3, 1, 2, 1, 3, 1, 3, 1, 3, 1, 3},
+                                          {3, 1, 3, 3, 1, 3, 3, 1, 3, 3, 1, 3},
+                                          4,
+                                          8.0 / 12.0,
+                                          1 + 4}),
+                         [](const ::testing::TestParamInfo<FallbackCase>& info) {
+                           return std::string(info.param.name);
+                         });
 
 // A truth state with a single case: leaving it out leaves no pair, and its
 // pseudovalue is the area estimated on all cases (not counted as a failure).
@@ -413,6 +438,138 @@ INSTANTIATE_TEST_SUITE_P(Jknife, JknifeSingle,
                          [](const ::testing::TestParamInfo<SingleCase>& info) {
                            return std::string(info.param.name);
                          });
+
+// The fits made ahead on several threads against the loop making every fit
+// in place on one: the same pseudovalues, flags, fit count, memo entries and
+// the same lines, screen and report file interleaved, in the same order.
+struct ThreadsCase {
+  const char* name;
+  Ratings neg, pos;
+  bool withFile;        // a report file is open
+  bool fullFitFails;    // the fit on all cases gives no area
+  const char* mustSee;  // a line the row is about ("" none)
+};
+
+// Both destinations write into one list, so that the order between screen
+// and report-file lines is seen too.
+class Tagged : public LineSink {
+ public:
+  Tagged(std::vector<std::string>& all, char tag) : all_(all), tag_(tag) {}
+  void writeLine(std::string_view line) override { all_.push_back(tag_ + std::string(line)); }
+
+ private:
+  std::vector<std::string>& all_;
+  char tag_;
+};
+
+struct ThreadedRun {
+  std::vector<std::string> lines;
+  std::vector<double> pv;  // 1-based
+  int flag = 0, fits = 0, ready = -1;
+  FitOutcome full;
+};
+
+ThreadedRun runThreaded(const ThreadsCase& tc, int threads, FitMemo* memo, int reader = 2) {
+  ThreadedRun run;
+  Tagged screen(run.lines, 'S'), file(run.lines, 'F');
+  Destinations out(screen, tc.withFile ? &file : nullptr);
+  FitContext ctx;
+  ctx.out = &out;
+  ctx.title = "QUELBRO threads";
+  ctx.readerName = "Reader";
+  ctx.treatmentDes = "Only";
+  ctx.date = "08-Dec-26";
+  ctx.time = "10:30:00";
+  auto xneg = std::make_unique<ResultTable>(), xpos = std::make_unique<ResultTable>();
+  auto pv = std::make_unique<PvTable>();
+  PsflagTable psflag{};
+  CatTab ct;
+  const int t = 2, n0 = static_cast<int>(tc.neg.size()), n1 = static_cast<int>(tc.pos.size());
+  for (int i = 1; i <= n0; ++i) (*xneg)(t, i) = static_cast<float>(tc.neg[static_cast<std::size_t>(i - 1)]);
+  for (int j = 1; j <= n1; ++j) (*xpos)(t, j) = static_cast<float>(tc.pos[static_cast<std::size_t>(j - 1)]);
+  run.fits = JKNIFE(reader, t, n0, n1, *xneg, *xpos, *pv, psflag, ct, ctx, memo, &run.full,
+                    FitThreads{threads, &run.ready});
+  for (int k = 0; k <= n0 + n1; ++k) run.pv.push_back((*pv)(reader, t, k));
+  run.flag = psflag[static_cast<std::size_t>(reader)][t];
+  return run;
+}
+
+void expectSameRun(const ThreadedRun& one, const ThreadedRun& many) {
+  EXPECT_EQ(many.fits, one.fits);
+  EXPECT_EQ(many.flag, one.flag);
+  ASSERT_EQ(many.pv.size(), one.pv.size());
+  for (std::size_t k = 1; k < one.pv.size(); ++k)
+    EXPECT_EQ(many.pv[k], one.pv[k]) << "case " << k;  // bit for bit
+  EXPECT_EQ(many.full.kind, one.full.kind);
+  EXPECT_EQ(many.full.iterations, one.full.iterations);
+  EXPECT_EQ(many.full.estimates.az, one.full.estimates.az);
+  EXPECT_EQ(many.full.degenerateArea, one.full.degenerateArea);
+  ASSERT_EQ(many.lines.size(), one.lines.size());
+  for (std::size_t i = 0; i < one.lines.size(); ++i) ASSERT_EQ(many.lines[i], one.lines[i]) << "line " << i;
+}
+
+class JknifeThreads : public ::testing::TestWithParam<ThreadsCase> {};
+
+TEST_P(JknifeThreads, FitsMadeAheadOnSeveralThreadsChangeNothing) {
+  const ThreadsCase& tc = GetParam();
+  FitMemo memoOne, memoMany;
+  const ThreadedRun one = runThreaded(tc, 1, &memoOne);
+  EXPECT_EQ(one.ready, 0);  // one thread: every fit made in place, as always
+  EXPECT_EQ(one.flag <= -100, tc.fullFitFails);
+  if (*tc.mustSee != '\0') {
+    EXPECT_TRUE(std::any_of(one.lines.begin(), one.lines.end(), [&](const std::string& l) {
+      return l.find(tc.mustSee) != std::string::npos;
+    })) << tc.mustSee;
+  }
+  for (int threads : {2, 3, 5}) {
+    SCOPED_TRACE(threads);
+    FitMemo memo;
+    const ThreadedRun many = runThreaded(tc, threads, threads == 3 ? &memoMany : &memo);
+    expectSameRun(one, many);
+    // Every fit the loop made was taken ready-made; after a failed fit on all
+    // cases the left-out ones are neither made nor used.
+    EXPECT_EQ(many.ready, one.fits);
+  }
+  // Without a memo the loop meets equal tables again.
+  expectSameRun(runThreaded(tc, 1, nullptr), runThreaded(tc, 2, nullptr));
+
+  // The memos hold the same fits: another reader with the same ratings fits
+  // only on all cases and writes the same lines either way.
+  const ThreadedRun againOne = runThreaded(tc, 1, &memoOne, 3);
+  const ThreadedRun againMany = runThreaded(tc, 3, &memoMany, 3);
+  expectSameRun(againOne, againMany);
+  EXPECT_EQ(againOne.fits, 1);
+}
+
+// 300 + 300 cases whose fit on all cases converges while 24 of the 35
+// left-out fits run all their passes, losing significance on the way.
+const Ratings kHardNeg = spread({1, 2, 4, 6, 29, 15, 68, 43, 1, 75, 20, 2, 6, 1, 7, 11, 4, 1, 1, 3});
+const Ratings kHardPos = spread({15, 1, 3, 0, 3, 1, 4, 2, 0, 5, 1, 0, 1, 0, 1, 3, 2, 0, 1, 257});
+
+INSTANTIATE_TEST_SUITE_P(
+    Jknife, JknifeThreads,
+    ::testing::Values(
+        ThreadsCase{"ConvergingFits", spread({30, 25, 20, 15, 10}), spread({8, 12, 20, 25, 35}), true, false,
+                    ""},
+        ThreadsCase{"ConvergingFitsNoReportFile", spread({30, 25, 20, 15, 10}), spread({8, 12, 20, 25, 35}),
+                    false, false, ""},
+        ThreadsCase{"FullFitFails",
+                    {0, 0, 1, 0, 0, 0, 0, 0, 0, 0},
+                    {1, 0, 1, 1, 0, 1, 1, 1, 0, 1},
+                    true,
+                    true,
+                    "DATA ARE DEGENERATE AND PROVIDE ONLY A SINGLE"},
+        ThreadsCase{"LeftOutFitsFailWithMessages",
+                    {1, 3, 1, 3, 1, 3, 1, 3, 1, 3, 1},
+                    {3, 1, 3, 3, 1, 3, 2, 3, 1, 3, 3, 1, 3},
+                    true,
+                    false,
+                    "DATA ARE DEGENERATE.  IMPLIED EXACT-FIT"},
+        ThreadsCase{"LeftOutFitsDoNotConverge", kHardNeg, kHardPos, true, false, "DOES NOT CONVERGE"},
+        ThreadsCase{"OneNegative", {2}, {1, 2, 3, 2, 3, 3}, true, false, ""},
+        ThreadsCase{"OneNegativeFullFitFails", {2}, {1, 1, 2}, true, true, ""},
+        ThreadsCase{"AllInOneCategory", {4, 4, 4, 4}, {4, 4, 4, 4, 4}, true, false, "DEGENERATE"}),
+    [](const ::testing::TestParamInfo<ThreadsCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace quelbro
