@@ -38,20 +38,35 @@ void TERMS(const CatTab& ct, FitWork& w) {
   for (int i = k + 2; i <= kMaxCategories + 1; ++i)
     w.CDFPOS[i] = w.PDFPOS[i] = w.CDFNEG[i] = w.PDFNEG[i] = 0.0;
   for (int c = k + 1; c <= kMaxCategories; ++c) w.PRPOS[c] = w.PRNEG[c] = 0.0;
+  // PNORM at the boundaries, step by step over all of them (see PNORM): the
+  // same values as one PNORM call per boundary, with the work of several
+  // boundaries in flight at once.
+  std::array<double, kMaxCategories + 1> xpos{}, tpos{}, tneg{};
   for (int i = 2; i <= k; ++i) {
-    PNORM(b * ct.PARM[i + 1] - a, w.CDFPOS[i], w.PDFPOS[i]);
-    PNORM(ct.PARM[i + 1], w.CDFNEG[i], w.PDFNEG[i]);
+    xpos[i] = b * ct.PARM[i + 1] - a;
+    tpos[i] = pnormT(xpos[i]);
+    tneg[i] = pnormT(ct.PARM[i + 1]);
   }
-  double logl = 0.0;
+  for (int i = 2; i <= k; ++i) {
+    w.PDFPOS[i] = pnormDensity(xpos[i]);
+    w.PDFNEG[i] = pnormDensity(ct.PARM[i + 1]);
+  }
+  for (int i = 2; i <= k; ++i) {
+    w.CDFPOS[i] = pnormProbability(xpos[i], tpos[i], w.PDFPOS[i]);
+    w.CDFNEG[i] = pnormProbability(ct.PARM[i + 1], tneg[i], w.PDFNEG[i]);
+  }
+  // The logarithms first, then their sum in the order of the categories.
+  std::array<double, kMaxCategories + 1> ln{}, lp{};
   for (int c = 1; c <= k; ++c) {
     w.PRPOS[c] = floored(w.CDFPOS[c + 1] - w.CDFPOS[c]);
     w.PRNEG[c] = floored(w.CDFNEG[c + 1] - w.CDFNEG[c]);
     // An empty category adds nothing (every probability is at least 5e-8),
     // so its logarithm is not taken.
-    const double ln = ct.CNEG[c] != 0.0 ? ct.CNEG[c] * std::log(w.PRNEG[c]) : 0.0;
-    const double lp = ct.CPOS[c] != 0.0 ? ct.CPOS[c] * std::log(w.PRPOS[c]) : 0.0;
-    logl += ln + lp;
+    ln[c] = ct.CNEG[c] != 0.0 ? ct.CNEG[c] * std::log(w.PRNEG[c]) : 0.0;
+    lp[c] = ct.CPOS[c] != 0.0 ? ct.CPOS[c] * std::log(w.PRPOS[c]) : 0.0;
   }
+  double logl = 0.0;
+  for (int c = 1; c <= k; ++c) logl += ln[c] + lp[c];
   w.LOGL = logl;
 }
 
