@@ -3,9 +3,6 @@
 #include "dialogue/fits_ahead.h"
 
 #include <algorithm>
-#include <atomic>
-#include <exception>
-#include <thread>
 
 namespace quelbro {
 namespace {
@@ -29,14 +26,13 @@ class TranscriptSink : public LineSink {
 // The fit on all cases records the report file's lines only when a report
 // file is open, as its report differs with and without one; a left-out fit
 // writes the same lines either way and records them always, as the loop does.
-void makeOne(AheadFit& f, int treatment, int reader, const FitContext& ctx) {
+void makeOne(AheadFit& f, int treatment, int reader, const FitContext& ctx, bool reportFile, bool haveOut) {
   f.lines = FitTranscript{};
   TranscriptSink screen(f.lines, false), file(f.lines, true);
   const bool report = f.ileave == 0;
-  const bool withFile = !report || (ctx.out != nullptr && ctx.out->hasFile());
-  const Destinations recorded(screen, withFile ? &file : nullptr);
+  const Destinations recorded(screen, !report || reportFile ? &file : nullptr);
   FitContext own = ctx;
-  own.out = report && ctx.out == nullptr ? nullptr : &recorded;
+  own.out = report && !haveOut ? nullptr : &recorded;
   f.result = ESTBIN(f.ct, f.ileave, treatment, reader, own, report ? &f.outcome : nullptr);
   f.made = true;
 }
@@ -71,43 +67,72 @@ int fitThreads(int asked, std::size_t fits) {
       std::clamp<std::size_t>(static_cast<std::size_t>(n), 1, std::max<std::size_t>(fits, 1)));
 }
 
-void makeFitsAhead(std::vector<AheadFit>& fits, int threads, int treatment, int reader,
-                   const FitContext& ctx) noexcept {
-  std::atomic<std::size_t> next{0};
-  std::atomic<bool> abandon{false};
-  // A fit that cannot be made here (no memory for its lines) is left to the
-  // jackknife's loop, which makes it in place as it always could.
-  auto attempt = [&](AheadFit& f) noexcept {
+FitsAhead::FitsAhead(std::vector<AheadFit>& fits, int threads, int treatment, int reader,
+                     const FitContext& ctx) noexcept
+    : fits_(fits),
+      treatment_(treatment),
+      reader_(reader),
+      reportFile_(ctx.out != nullptr && ctx.out->hasFile()),
+      haveOut_(ctx.out != nullptr) {
+  try {
+    ctx_ = ctx;
+    state_ = std::make_unique<std::atomic<int>[]>(fits_.size());
+  } catch (...) {
+    state_.reset();  // nothing is made ahead: the loop makes every fit in place
+    return;
+  }
+  const bool fullFirst = !fits_.empty() && fits_[0].ileave == 0;
+  if (fullFirst) next_ = 1;
+  try {
+    helpers_.reserve(static_cast<std::size_t>(std::max(threads - 1, 0)));
+    for (int h = 1; h < threads; ++h) helpers_.emplace_back([this] { share(); });
+  } catch (...) {
+    // No thread (std::system_error) or no room for one: the threads already
+    // running and this one share the fits.
+  }
+  if (fullFirst) {
+    attempt(0);
+    if (!fits_[0].made || !(fits_[0].result > 0.0)) abandon_ = true;
+  }
+  share();
+}
+
+FitsAhead::~FitsAhead() {
+  // Fits nobody waits for any more are not begun; those under way end soon.
+  abandon_ = true;
+  for (std::jthread& h : helpers_) h.join();
+}
+
+void FitsAhead::attempt(std::size_t i) noexcept {
+  AheadFit& f = fits_[i];
+  if (!abandon_ || i == 0) {
     try {
-      makeOne(f, treatment, reader, ctx);
+      makeOne(f, treatment_, reader_, ctx_, reportFile_, haveOut_);
     } catch (...) {
       f.made = false;
       f.lines.screen.clear();
       f.lines.file.clear();
       f.lines.toFile.clear();
     }
-  };
-  const bool fullFirst = !fits.empty() && fits[0].ileave == 0;
-  if (fullFirst) next = 1;
-  auto share = [&]() noexcept {
-    for (std::size_t i = next++; i < fits.size() && !abandon; i = next++) attempt(fits[i]);
-  };
-
-  {
-    std::vector<std::jthread> helpers;  // joined when this block ends, whatever happens
-    try {
-      helpers.reserve(static_cast<std::size_t>(std::max(threads - 1, 0)));
-      for (int h = 1; h < threads; ++h) helpers.emplace_back(share);
-    } catch (const std::exception&) {
-      // No thread (std::system_error) or no room for one: the threads
-      // already running and this one share the fits.
-    }
-    if (fullFirst) {
-      attempt(fits[0]);
-      if (fits[0].made && !(fits[0].result > 0.0)) abandon = true;
-    }
-    share();
   }
+  state_[i].store(f.made ? kMade : kNotMade, std::memory_order_release);
+  state_[i].notify_all();
+}
+
+// Takes the next fit not yet begun until none is left; after an abandon the
+// rest are only marked as not made, so that nobody waits for them.
+void FitsAhead::share() noexcept {
+  for (std::size_t i = next_++; i < fits_.size(); i = next_++) attempt(i);
+}
+
+bool FitsAhead::finished(std::size_t i) const noexcept {
+  if (state_ == nullptr || i >= fits_.size()) return false;
+  int s = state_[i].load(std::memory_order_acquire);
+  while (s == kPending) {
+    state_[i].wait(kPending, std::memory_order_acquire);
+    s = state_[i].load(std::memory_order_acquire);
+  }
+  return s == kMade;
 }
 
 }  // namespace quelbro

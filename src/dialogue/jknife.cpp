@@ -3,6 +3,7 @@
 #include "dialogue/jknife.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -145,12 +146,15 @@ double takeFit(const AheadFit& f, CatTab& ct, const FitContext& ctx) {
   return f.result;
 }
 
-const AheadFit* readyFit(const std::vector<AheadFit>& plan, const CatTab& ct) {
-  if (plan.size() < 2) return nullptr;
+// The fit made ahead for the counts of `ct`, once it is finished; null when
+// none was planned or it could not be made.
+const AheadFit* readyFit(const std::vector<AheadFit>& plan, const FitsAhead* ahead, std::size_t first,
+                         const CatTab& ct) {
+  if (ahead == nullptr || plan.size() <= first) return nullptr;
   const std::string key = FitMemo::key(ct);
-  auto it =
-      std::find_if(plan.begin() + 1, plan.end(), [&](const AheadFit& f) { return f.made && f.key == key; });
-  return it == plan.end() ? nullptr : &*it;
+  for (std::size_t i = first; i < plan.size(); ++i)
+    if (plan[i].key == key) return ahead->finished(i) ? &plan[i] : nullptr;
+  return nullptr;
 }
 
 }  // namespace
@@ -213,15 +217,13 @@ int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, P
   // made ahead (a table the plan did not foresee, or no resources) is made in
   // place as before; with one thread no plan is made at all.
   std::vector<AheadFit> plan;
+  std::optional<FitsAhead> ahead;  // before `plan` ends, its threads are joined
   if (threads.count != 1) {
     plan = planFits(ct, t, n0, n1, xneg, xpos, full, sneg, spos, memo);
     const int count = fitThreads(threads.count, plan.size());
-    if (count > 1) {
-      makeFitsAhead(plan, count, t, r, ctx);
-    } else {
-      plan.clear();
-    }
+    if (count > 1) ahead.emplace(plan, count, t, r, ctx);
   }
+  const FitsAhead* made = ahead ? &*ahead : nullptr;
   int ready = 0;
 
   for (int k = 0; k <= n; ++k) {
@@ -288,10 +290,10 @@ int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, P
         area = -1.0;
       } else if (cache == nullptr) {
         ++fits;
-        if (!plan.empty() && plan[0].made) {
+        if (const AheadFit* f = readyFit(plan, made, 0, ct); f != nullptr) {
           ++ready;
-          area = takeFit(plan[0], ct, ctx) * inFit;
-          if (fullFit != nullptr) *fullFit = plan[0].outcome;
+          area = takeFit(*f, ct, ctx) * inFit;
+          if (fullFit != nullptr) *fullFit = f->outcome;
         } else {
           area = ESTBIN(ct, k, t, r, ctx, k == 0 ? fullFit : nullptr) * inFit;
         }
@@ -302,12 +304,12 @@ int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, P
           ctx.out->screen().writeLines(known->screen);
           if (ctx.out->hasFile()) ctx.out->file()->writeLines(known->file);
           fit = *known;
-        } else if (const AheadFit* made = readyFit(plan, ct); made != nullptr) {
+        } else if (const AheadFit* f = readyFit(plan, made, 1, ct); f != nullptr) {
           ++fits;
           ++ready;
-          fit.result = takeFit(*made, ct, ctx);
-          fit.screen = made->lines.screen;
-          fit.file = made->lines.file;
+          fit.result = takeFit(*f, ct, ctx);
+          fit.screen = f->lines.screen;
+          fit.file = f->lines.file;
           if (memo != nullptr) memo->add(ct, fit);
         } else {
           ++fits;
