@@ -67,8 +67,60 @@ int fitThreads(int asked, std::size_t fits) {
       std::clamp<std::size_t>(static_cast<std::size_t>(n), 1, std::max<std::size_t>(fits, 1)));
 }
 
+FitPool::~FitPool() {
+  {
+    std::lock_guard<std::mutex> lock(m_);
+    stop_ = true;
+  }
+  wake_.notify_all();
+  for (std::jthread& t : threads_) t.join();
+}
+
+int FitPool::reserve(int helpers) noexcept {
+  const auto want = static_cast<std::size_t>(std::clamp(helpers, 0, kMaxFitThreads - 1));
+  std::lock_guard<std::mutex> lock(m_);
+  try {
+    threads_.reserve(want);
+    // A new thread takes only jobs posted after this point.
+    while (threads_.size() < want) threads_.emplace_back([this, seen = posted_] { run(seen); });
+  } catch (...) {
+    // No thread (std::system_error) or no room for one: those there are do.
+  }
+  return static_cast<int>(threads_.size());
+}
+
+void FitPool::post(FitsAhead* job) noexcept {
+  {
+    std::lock_guard<std::mutex> lock(m_);
+    job_ = job;
+    ++posted_;
+  }
+  wake_.notify_all();
+}
+
+void FitPool::retire() noexcept {
+  std::unique_lock<std::mutex> lock(m_);
+  job_ = nullptr;
+  idle_.wait(lock, [this] { return busy_ == 0; });
+}
+
+void FitPool::run(std::uint64_t seen) noexcept {
+  std::unique_lock<std::mutex> lock(m_);
+  for (;;) {
+    wake_.wait(lock, [&] { return stop_ || (job_ != nullptr && posted_ != seen); });
+    if (stop_) return;
+    seen = posted_;
+    FitsAhead* job = job_;
+    ++busy_;
+    lock.unlock();
+    job->share();
+    lock.lock();
+    if (--busy_ == 0) idle_.notify_all();
+  }
+}
+
 FitsAhead::FitsAhead(std::vector<AheadFit>& fits, int threads, int treatment, int reader,
-                     const FitContext& ctx) noexcept
+                     const FitContext& ctx, FitPool* pool) noexcept
     : fits_(fits),
       treatment_(treatment),
       reader_(reader),
@@ -77,18 +129,16 @@ FitsAhead::FitsAhead(std::vector<AheadFit>& fits, int threads, int treatment, in
   try {
     ctx_ = ctx;
     state_ = std::make_unique<std::atomic<int>[]>(fits_.size());
+    if (pool == nullptr && threads > 1) pool = (own_ = std::make_unique<FitPool>()).get();
   } catch (...) {
     state_.reset();  // nothing is made ahead: the loop makes every fit in place
     return;
   }
   const bool fullFirst = !fits_.empty() && fits_[0].ileave == 0;
   if (fullFirst) next_ = 1;
-  try {
-    helpers_.reserve(static_cast<std::size_t>(std::max(threads - 1, 0)));
-    for (int h = 1; h < threads; ++h) helpers_.emplace_back([this] { share(); });
-  } catch (...) {
-    // No thread (std::system_error) or no room for one: the threads already
-    // running and this one share the fits.
+  if (pool != nullptr && threads > 1 && pool->reserve(threads - 1) > 0) {
+    pool_ = pool;
+    pool_->post(this);
   }
   if (fullFirst) {
     attempt(0);
@@ -100,7 +150,7 @@ FitsAhead::FitsAhead(std::vector<AheadFit>& fits, int threads, int treatment, in
 FitsAhead::~FitsAhead() {
   // Fits nobody waits for any more are not begun; those under way end soon.
   abandon_ = true;
-  for (std::jthread& h : helpers_) h.join();
+  if (pool_ != nullptr) pool_->retire();
 }
 
 void FitsAhead::attempt(std::size_t i) noexcept {

@@ -221,7 +221,7 @@ int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, P
   if (threads.count != 1) {
     plan = planFits(ct, t, n0, n1, xneg, xpos, full, sneg, spos, memo);
     const int count = fitThreads(threads.count, plan.size());
-    if (count > 1) ahead.emplace(plan, count, t, r, ctx);
+    if (count > 1) ahead.emplace(plan, count, t, r, ctx, threads.pool);
   }
   const FitsAhead* made = ahead ? &*ahead : nullptr;
   int ready = 0;

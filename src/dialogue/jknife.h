@@ -47,9 +47,11 @@ class FitMemo {
 // When `fullFit` is given it receives what the fit on all cases found.
 // The fits are made ahead on `threads.count` threads; whatever the number,
 // every result, flag and line comes out the same and in the same order.
+class FitPool;
 struct FitThreads {
-  int count = 0;         // threads, the calling one included; 0: as the machine has cores
-  int* ready = nullptr;  // when given: receives how many fits were taken ready-made
+  int count = 0;            // threads, the calling one included; 0: as the machine has cores
+  FitPool* pool = nullptr;  // threads kept for the run; null: threads of this call's own
+  int* ready = nullptr;     // when given: receives how many fits were taken ready-made
 };
 int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, PvTable& pv,
            PsflagTable& psflag, CatTab& ct, const FitContext& ctx, FitMemo* memo = nullptr,

@@ -217,7 +217,8 @@ DatasetEnd readerCases(Session& s, Study& st, int r) {
     // is asked before the block is complete.
     OutFile::Held block(s.report);
     JKNIFE(r, t, n0, n1, st.XNEG, st.XPOS, st.PV, st.PSFLAG, st.CATTAB, fitContext(s, st, out, r, t),
-           &st.memo, &st.FITS[static_cast<std::size_t>(r)][static_cast<std::size_t>(t)]);
+           &st.memo, &st.FITS[static_cast<std::size_t>(r)][static_cast<std::size_t>(t)],
+           FitThreads{0, &st.fitPool});
   }
   return DatasetEnd::Analysed;
 }

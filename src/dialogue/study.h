@@ -6,6 +6,7 @@
 #include <string>
 
 #include "anova/pv_table.h"
+#include "dialogue/fits_ahead.h"
 #include "dialogue/jknife.h"
 #include "fit/cattab.h"
 
@@ -31,7 +32,8 @@ struct Study {
   // What each fit on all cases found, [reader][treatment], 1-based.
   std::array<std::array<FitOutcome, kMaxTreatments + 1>, kMaxReaders + 1> FITS{};
   CatTab CATTAB;
-  FitMemo memo;  // left-out fits already made in this run, by their counts
+  FitMemo memo;     // left-out fits already made in this run, by their counts
+  FitPool fitPool;  // the threads the jackknife makes its fits on
 };
 
 }  // namespace quelbro

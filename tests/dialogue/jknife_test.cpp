@@ -15,6 +15,7 @@
 
 #include "console/fields.h"
 #include "console/text_console.h"
+#include "dialogue/fits_ahead.h"
 #include "fit/estbin.h"
 
 namespace quelbro {
@@ -469,7 +470,8 @@ struct ThreadedRun {
   FitOutcome full;
 };
 
-ThreadedRun runThreaded(const ThreadsCase& tc, int threads, FitMemo* memo, int reader = 2) {
+ThreadedRun runThreaded(const ThreadsCase& tc, int threads, FitMemo* memo, int reader = 2,
+                        FitPool* pool = nullptr) {
   ThreadedRun run;
   Tagged screen(run.lines, 'S'), file(run.lines, 'F');
   Destinations out(screen, tc.withFile ? &file : nullptr);
@@ -488,7 +490,7 @@ ThreadedRun runThreaded(const ThreadsCase& tc, int threads, FitMemo* memo, int r
   for (int i = 1; i <= n0; ++i) (*xneg)(t, i) = static_cast<float>(tc.neg[static_cast<std::size_t>(i - 1)]);
   for (int j = 1; j <= n1; ++j) (*xpos)(t, j) = static_cast<float>(tc.pos[static_cast<std::size_t>(j - 1)]);
   run.fits = JKNIFE(reader, t, n0, n1, *xneg, *xpos, *pv, psflag, ct, ctx, memo, &run.full,
-                    FitThreads{threads, &run.ready});
+                    FitThreads{threads, pool, &run.ready});
   for (int k = 0; k <= n0 + n1; ++k) run.pv.push_back((*pv)(reader, t, k));
   run.flag = psflag[static_cast<std::size_t>(reader)][t];
   return run;
@@ -513,6 +515,7 @@ class JknifeThreads : public ::testing::TestWithParam<ThreadsCase> {};
 TEST_P(JknifeThreads, FitsMadeAheadOnSeveralThreadsChangeNothing) {
   const ThreadsCase& tc = GetParam();
   FitMemo memoOne, memoMany;
+  FitPool pool;  // kept from one reader to the next, as in a run
   const ThreadedRun one = runThreaded(tc, 1, &memoOne);
   EXPECT_EQ(one.ready, 0);  // one thread: every fit made in place, as always
   EXPECT_EQ(one.flag <= -100, tc.fullFitFails);
@@ -524,7 +527,8 @@ TEST_P(JknifeThreads, FitsMadeAheadOnSeveralThreadsChangeNothing) {
   for (int threads : {2, 3, 5}) {
     SCOPED_TRACE(threads);
     FitMemo memo;
-    const ThreadedRun many = runThreaded(tc, threads, threads == 3 ? &memoMany : &memo);
+    const ThreadedRun many =
+        threads == 3 ? runThreaded(tc, threads, &memoMany, 2, &pool) : runThreaded(tc, threads, &memo);
     expectSameRun(one, many);
     // Every fit the loop made was taken ready-made; after a failed fit on all
     // cases the left-out ones are neither made nor used.
@@ -536,7 +540,7 @@ TEST_P(JknifeThreads, FitsMadeAheadOnSeveralThreadsChangeNothing) {
   // The memos hold the same fits: another reader with the same ratings fits
   // only on all cases and writes the same lines either way.
   const ThreadedRun againOne = runThreaded(tc, 1, &memoOne, 3);
-  const ThreadedRun againMany = runThreaded(tc, 3, &memoMany, 3);
+  const ThreadedRun againMany = runThreaded(tc, 3, &memoMany, 3, &pool);
   expectSameRun(againOne, againMany);
   EXPECT_EQ(againOne.fits, 1);
 }
