@@ -92,6 +92,11 @@ void StdioConsole::writeLines(const std::vector<std::string>& lines) {
   check(std::fwrite(block.data(), 1, block.size(), out_) == block.size());
 }
 
+void StdioConsole::writeText(std::string_view text) {
+  check(std::fwrite(text.data(), 1, text.size(), out_) == text.size());
+  if (!text.empty() && text.back() != '\n') check(std::fputc('\n', out_) != EOF);
+}
+
 bool StdioConsole::readLine(std::string& line) {
   check(std::fflush(out_) == 0);
   return readStreamLine(in_, line);

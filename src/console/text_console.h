@@ -21,6 +21,16 @@ class LineSink {
   virtual void writeLines(const std::vector<std::string>& lines) {
     for (const auto& line : lines) writeLine(line);
   }
+  // Lines joined, each ended by '\n' (a last one without it is a line too),
+  // as if each had been written in turn: a block written again and again is
+  // kept joined and handed over whole.
+  virtual void writeText(std::string_view text) {
+    while (!text.empty()) {
+      const std::size_t end = text.find('\n');
+      writeLine(text.substr(0, end));
+      text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+  }
 };
 
 // The dialogue's console: writes lines, reads answer lines.
@@ -77,6 +87,7 @@ class StdioConsole : public TextConsole {
   StdioConsole& operator=(const StdioConsole&) = delete;
   void writeLine(std::string_view line) override;
   void writeLines(const std::vector<std::string>& lines) override;
+  void writeText(std::string_view text) override;
   bool readLine(std::string& line) override;
 
   // Flushes the screen at the end of the run. When any of it could not be

@@ -37,8 +37,21 @@ class RecordingSink : public LineSink {
 struct CachedFit {
   double area = 0.0;  // 0: not known yet; > 0: the area x (cases in the fit)
   bool failed = false;
-  std::vector<std::string> screen, file;
+  std::string screen;  // the failed fit's screen lines, joined: written again for every such case
+  std::vector<std::string> file;
 };
+
+std::string joined(const std::vector<std::string>& lines) {
+  std::size_t size = 0;
+  for (const std::string& l : lines) size += l.size() + 1;
+  std::string text;
+  text.reserve(size);
+  for (const std::string& l : lines) {
+    text += l;
+    text += '\n';
+  }
+  return text;
+}
 
 // Rebuilds the categories of a left-out fit from the counts before rebuilding,
 // joining empty categories and adjacent categories of one truth state only.
@@ -281,7 +294,7 @@ int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, P
     if (cache != nullptr && cache->area != 0.0) {
       area = cache->area;
     } else if (cache != nullptr && cache->failed) {
-      ctx.out->screen().writeLines(cache->screen);
+      ctx.out->screen().writeText(cache->screen);
       if (ctx.out->hasFile()) ctx.out->file()->writeLines(cache->file);
       area = -1.0;
     } else {
@@ -328,7 +341,7 @@ int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, P
           cache->area = area;
         } else {
           cache->failed = true;
-          cache->screen = std::move(fit.screen);
+          cache->screen = joined(fit.screen);
           cache->file = std::move(fit.file);
         }
       }

@@ -113,5 +113,47 @@ TEST(OutFile, AFailedBlockIsToldAndTheFileKeepsItsWholeLines) {
   EXPECT_EQ(slurp(tmp.path), "first\r\n");
 }
 
+TEST(JoinedText, IsWrittenAsTheLinesItJoins) {
+  // A failed fit's lines are kept joined and written again for every case of
+  // its category: the screen must get them exactly as line by line.
+  struct Row {
+    const char* text;
+    std::vector<std::string> lines;
+  };
+  const Row rows[] = {
+      {"", {}},
+      {"one\n", {"one"}},
+      {" LOSS OF SIGNIFICANCE.  STEP    19+1\n          DOES NOT CONVERGE\n",
+       {" LOSS OF SIGNIFICANCE.  STEP    19+1", "          DOES NOT CONVERGE"}},
+      {"\n\n", {"", ""}},
+      {"a\n\nb\n", {"a", "", "b"}},
+      {"last without its end", {"last without its end"}},
+  };
+  for (const Row& r : rows) {
+    LineCollector lines;
+    lines.writeText(r.text);
+    EXPECT_EQ(lines.lines(), r.lines) << r.text;
+
+    TempFile joined, byLine;
+    joined.path += ".joined";
+    byLine.path += ".by-line";
+    for (auto [path, whole] : {std::pair{&joined.path, true}, std::pair{&byLine.path, false}}) {
+      std::FILE* f = std::fopen(path->c_str(), "wb");
+      ASSERT_NE(f, nullptr);
+      {
+        StdioConsole screen(stdin, f);
+        if (whole) {
+          screen.writeText(r.text);
+        } else {
+          for (const std::string& l : r.lines) screen.writeLine(l);
+        }
+        EXPECT_TRUE(screen.finish("test"));
+      }
+      std::fclose(f);
+    }
+    EXPECT_EQ(slurp(joined.path), slurp(byLine.path)) << r.text;
+  }
+}
+
 }  // namespace
 }  // namespace quelbro
