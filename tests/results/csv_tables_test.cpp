@@ -3,6 +3,9 @@
 #include "results/csv_tables.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -10,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <locale>
 #include <random>
 #include <sstream>
@@ -275,6 +279,80 @@ TEST(CsvTables, EveryPseudovalueRowHoldsItsOwnCase) {
       EXPECT_EQ(joined, text);
     }
   }
+}
+
+// A study whose pseudovalues fill many blocks of their file.
+DatasetResults largeStudy() {
+  DatasetResults d;
+  d.dataset = 2;
+  d.description = "Large";
+  d.treatments = {{1, "A", 1}, {2, "B", 1}};
+  d.readers = {"R1", "R2"};
+  d.negatives = 3000;
+  d.positives = 3000;
+  std::mt19937_64 random(11);
+  std::uniform_real_distribution<double> any(-1.0, 2.0);
+  for (int k = 0; k < 2 * 2 * 6000; ++k) d.pseudovalues.push_back(any(random));
+  return d;
+}
+
+TEST(CsvTables, ALargeStudysTablesAreWholeOrEndAtTheirLastWholeRow) {
+  const DatasetResults d = largeStudy();
+  // Each table's text made in turn, in one piece.
+  std::vector<std::string> expected;
+  for (const CsvTable& t : csvTables()) {
+    CsvRow header;
+    for (const std::string& c : t.columns) header.text(c);
+    std::string text = header.str() + "\r\n";
+    CsvOut out(text);
+    t.rows(d, out);
+    expected.push_back(text);
+  }
+  auto slurp = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  };
+  std::string tmpl = (fs::temp_directory_path() / "quelbro-csv-XXXXXX").string();
+  ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+  const std::string prefix = (fs::path(tmpl) / "run").string();
+  std::string why;
+  ASSERT_TRUE(writeCsvTables(prefix, {d}, false, why)) << why;
+  for (std::size_t i = 0; i < csvTables().size(); ++i)
+    EXPECT_EQ(slurp(csvPath(prefix, csvTables()[i])), expected[i]) << csvTables()[i].name;
+
+  // Files of at most 100 KB: the pseudovalues' file stops at its last whole
+  // row and takes nothing more; the other tables are whole.
+  constexpr rlim_t kLimit = 100 * 1024;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit {
+      kLimit, kLimit
+    };
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::string reason;
+    const bool written = writeCsvTables(prefix, {d}, true, reason);
+    _exit(!written && reason.find("cannot write") != std::string::npos ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed write was not reported";
+  for (std::size_t i = 0; i < csvTables().size(); ++i) {
+    const std::string got = slurp(csvPath(prefix, csvTables()[i]));
+    if (csvTables()[i].name != "pseudovalues") {
+      EXPECT_EQ(got, expected[i]) << csvTables()[i].name;
+      continue;
+    }
+    ASSERT_GT(got.size(), 1000u);
+    EXPECT_LE(got.size(), kLimit);
+    EXPECT_EQ(got.substr(got.size() - 2), "\r\n");
+    EXPECT_EQ(got, expected[i].substr(0, got.size()));
+  }
+  fs::remove_all(tmpl);
 }
 
 TEST(CsvTables, ExistingFilesAreLeftAloneWithoutReplace) {
