@@ -1,4 +1,5 @@
-// Closed standard descriptors put on the null device; SIGXFSZ ignored.
+// Closed standard descriptors put on the null device; SIGXFSZ ignored; a
+// large buffer for standard output that is not a terminal.
 #include "console/std_descriptors.h"
 
 #include <fcntl.h>
@@ -6,6 +7,8 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstddef>
+#include <cstdio>
 
 namespace quelbro {
 
@@ -22,5 +25,15 @@ void ensureStandardDescriptors() {
 }
 
 void ignoreFileSizeSignal() { std::signal(SIGXFSZ, SIG_IGN); }
+
+void bufferStandardOutput() {
+  if (::isatty(STDOUT_FILENO) == 1) return;  // a terminal shows each line as it comes
+  // The stream is flushed at the very end of the process, after every
+  // object has been destroyed: its buffer is never freed. A failure leaves
+  // the stream as it was.
+  constexpr std::size_t kSize = std::size_t{1} << 20;
+  static char* const buffer = new char[kSize];
+  std::setvbuf(stdout, buffer, _IOFBF, kSize);
+}
 
 }  // namespace quelbro

@@ -11,4 +11,11 @@ void ensureStandardDescriptors();
 // A file-size limit makes a write fail (EFBIG) instead of ending the program.
 void ignoreFileSizeSignal();
 
+// Standard output that is not a terminal (a file, a pipe, the null device)
+// gets a buffer of a megabyte: a run can write hundreds of megabytes of
+// screen lines, and the system's few kilobytes cost a write call each. The
+// dialogue still flushes before every question is read. Call before anything
+// is written to standard output.
+void bufferStandardOutput();
+
 }  // namespace quelbro

@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   // Before anything opens a file.
   quelbro::ensureStandardDescriptors();
   quelbro::ignoreFileSizeSignal();
+  quelbro::bufferStandardOutput();
   const std::vector<std::string> args =
       argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
   quelbro::SystemClock clock;
