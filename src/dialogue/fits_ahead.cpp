@@ -59,7 +59,8 @@ void FitTranscript::replay(const Destinations& out) const {
 int fitThreads(int asked, std::size_t fits) {
   int n = asked;
   if (n <= 0) {
-    const unsigned cores = std::thread::hardware_concurrency();
+    // Asked once: the answer is read from the system every time.
+    static const unsigned cores = std::thread::hardware_concurrency();
     n = std::clamp(static_cast<int>(cores), 1, kMaxFitThreads);
     if (fits < kMinFitsPerThreads) n = 1;
   }
