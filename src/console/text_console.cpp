@@ -80,17 +80,19 @@ void StdioConsole::writeLine(std::string_view line) {
   check(std::fputc('\n', out_) != EOF);
 }
 
-void StdioConsole::writeLines(const std::vector<std::string>& lines) {
-  std::string block;
+std::string joinLines(const std::vector<std::string>& lines) {
   std::size_t size = 0;
   for (const auto& line : lines) size += line.size() + 1;
-  block.reserve(size);
+  std::string text;
+  text.reserve(size);
   for (const auto& line : lines) {
-    block += line;
-    block += '\n';
+    text += line;
+    text += '\n';
   }
-  check(std::fwrite(block.data(), 1, block.size(), out_) == block.size());
+  return text;
 }
+
+void StdioConsole::writeLines(const std::vector<std::string>& lines) { writeText(joinLines(lines)); }
 
 void StdioConsole::writeText(std::string_view text) {
   check(std::fwrite(text.data(), 1, text.size(), out_) == text.size());
@@ -125,15 +127,6 @@ bool ScriptedConsole::readLine(std::string& line) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
   if (echo_) lines_.push_back(line);
   return true;
-}
-
-static std::string joinLines(const std::vector<std::string>& lines) {
-  std::string s;
-  for (const auto& l : lines) {
-    s += l;
-    s += '\n';
-  }
-  return s;
 }
 
 std::string ScriptedConsole::text() const { return joinLines(lines_); }

@@ -33,6 +33,9 @@ class LineSink {
   }
 };
 
+// Lines joined into one text, each ended by '\n' (what writeText takes).
+std::string joinLines(const std::vector<std::string>& lines);
+
 // The dialogue's console: writes lines, reads answer lines.
 class TextConsole : public LineSink {
  public:

@@ -41,18 +41,6 @@ struct CachedFit {
   std::vector<std::string> file;
 };
 
-std::string joined(const std::vector<std::string>& lines) {
-  std::size_t size = 0;
-  for (const std::string& l : lines) size += l.size() + 1;
-  std::string text;
-  text.reserve(size);
-  for (const std::string& l : lines) {
-    text += l;
-    text += '\n';
-  }
-  return text;
-}
-
 // Rebuilds the categories of a left-out fit from the counts before rebuilding,
 // joining empty categories and adjacent categories of one truth state only.
 void rebuild(CatTab& ct, const std::array<double, kMaxCategories + 1>& sneg,
@@ -341,7 +329,7 @@ int JKNIFE(int r, int t, int n0, int n1, ResultTable& xneg, ResultTable& xpos, P
           cache->area = area;
         } else {
           cache->failed = true;
-          cache->screen = joined(fit.screen);
+          cache->screen = joinLines(fit.screen);
           cache->file = std::move(fit.file);
         }
       }
