@@ -29,11 +29,7 @@ std::optional<std::string> runDialog(QWidget* parent, QFileDialog::AcceptMode mo
   dialog.setAcceptMode(mode);
   dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   dialog.setNameFilters(qtNameFilters(filters));
-  const QString suffix = QString::fromStdString(defaultExtension);
-  dialog.setDefaultSuffix(suffix);
-  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, suffix](const QString& f) {
-    dialog.setDefaultSuffix(suffixOfNameFilter(f, suffix));
-  });
+  followChosenType(dialog, QString::fromStdString(defaultExtension));
   for (;;) {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     std::string path = dialog.selectedFiles().front().toLocal8Bit().toStdString();

@@ -17,6 +17,13 @@ QString suffixOfNameFilter(const QString& filter, const QString& fallback) {
   return m.hasMatch() ? m.captured(1) : fallback;
 }
 
+void followChosenType(QFileDialog& dialog, const QString& suffix) {
+  dialog.setDefaultSuffix(suffix);
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, suffix](const QString& f) {
+    dialog.setDefaultSuffix(suffixOfNameFilter(f, suffix));
+  });
+}
+
 ShellDialogs::Answer QtShellDialogs::askYesNoCancel(QWidget* parent, const QString& title,
                                                     const QString& question) {
   const auto b = QMessageBox::question(
@@ -45,14 +52,7 @@ std::optional<QString> QtShellDialogs::saveFileName(QWidget* parent, const QStri
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilters(nameFilters);
-  dialog.setDefaultSuffix(defaultSuffix);
-  // A name typed without an extension takes the one of the type chosen, so that
-  // "SVG Image" with the name "curves" saves curves.svg, not curves.png; a type
-  // of any extension keeps the dialog's own.
-  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
-                   [&dialog, defaultSuffix](const QString& f) {
-                     dialog.setDefaultSuffix(suffixOfNameFilter(f, defaultSuffix));
-                   });
+  followChosenType(dialog, defaultSuffix);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().front();
 }

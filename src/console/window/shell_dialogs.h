@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <optional>
 
+class QFileDialog;
 class QPrinter;
 class QWidget;
 
@@ -33,6 +34,11 @@ class ShellDialogs {
 // The extension a save dialog gives a bare name for a name filter of one
 // extension ("SVG Image (*.svg)" gives "svg"); `fallback` for any other.
 QString suffixOfNameFilter(const QString& filter, const QString& fallback);
+
+// Gives `dialog` the default suffix `suffix`, and a name typed without an
+// extension the extension of the file type chosen ("SVG Image" with the name
+// "curves" saves curves.svg); a type of any extension keeps `suffix`.
+void followChosenType(QFileDialog& dialog, const QString& suffix);
 
 class QtShellDialogs : public ShellDialogs {
  public:
