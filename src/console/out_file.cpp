@@ -63,6 +63,30 @@ bool OutFile::create(const std::string& path, bool mustBeNew) {
   return true;
 }
 
+bool OutFile::replace(const std::string& path, int& displaced) {
+  displaced = -1;
+  struct stat named {};
+  if (::lstat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode) || named.st_nlink != 1 ||
+      named.st_uid != ::geteuid())
+    return create(path, false);
+  // Opened for writing first, so that a file this user may not write is
+  // refused just as create() refuses it.
+  const int old = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  struct stat st {};
+  if (old < 0 || ::fstat(old, &st) != 0 || st.st_dev != named.st_dev || st.st_ino != named.st_ino ||
+      ::unlink(path.c_str()) != 0) {
+    if (old >= 0) ::close(old);
+    return create(path, false);
+  }
+  if (!create(path, true)) {
+    ::close(old);
+    return false;
+  }
+  ::fchmod(fd_, st.st_mode & 07777);
+  displaced = old;
+  return true;
+}
+
 void OutFile::close() {
   if (fd_ < 0) return;
   flushHeld();

@@ -29,6 +29,14 @@ class OutFile : public LineSink {
   // and anything else (a folder, a device, a FIFO) is refused untouched.
   // After a failure, error() says why.
   bool create(const std::string& path, bool mustBeNew);
+  // As create(path, false), except that an existing regular file of one link
+  // that this user owns and may write is not emptied in place: a new file with
+  // its permissions takes its name, and the old one, still open, is handed
+  // back in `displaced` (-1 when there was none) for the caller to close.
+  // Emptying a file of megabytes frees its pages there and then, and a file
+  // emptied and written again is pushed to the disk when it is closed;
+  // closing the displaced one on another thread does neither on this one.
+  bool replace(const std::string& path, int& displaced);
   const std::string& error() const { return error_; }
   void close();
   // Closes the file and removes it when nothing was written to it, provided

@@ -1,6 +1,8 @@
 // The CSV table files of a run, made, written and closed as one set.
 #include "results/table_files.h"
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "results/csv_tables.h"
@@ -30,13 +32,17 @@ bool TableFileSet::create(const std::vector<Table>& tables, bool replace) {
   }
   for (const Table& table : tables) {
     auto file = std::make_unique<OutFile>(&complaint_, "table");
-    if (!file->create(table.path, !replace)) {
+    int displaced = -1;
+    const bool made = replace ? file->replace(table.path, displaced) : file->create(table.path, true);
+    if (displaced >= 0) displaced_.push_back(displaced);
+    if (!made) {
       const std::string why = table.path + ": " + file->error();
       for (std::size_t i = 0; i < files_.size(); ++i) {
         files_[i]->close();
         fs::remove(paths_[i], ec);
       }
       forget();
+      closeDisplaced();
       why_ = why;
       return false;
     }
@@ -46,7 +52,21 @@ bool TableFileSet::create(const std::vector<Table>& tables, bool replace) {
     for (const std::string& c : table.columns) header.text(c);
     write(files_.size() - 1, header.str() + "\r\n");
   }
+  closeDisplaced();
   return !failed_;
+}
+
+void TableFileSet::closeDisplaced() {
+  if (displaced_.empty()) return;
+  std::vector<int> fds;
+  fds.swap(displaced_);
+  try {
+    closer_ = std::jthread([fds] {
+      for (const int fd : fds) ::close(fd);
+    });
+  } catch (...) {
+    for (const int fd : fds) ::close(fd);  // no thread to be had: closed here
+  }
 }
 
 void TableFileSet::write(std::size_t k, std::string_view rows) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "console/out_file.h"
@@ -51,12 +52,16 @@ class TableFileSet {
     std::string text;
   };
   void forget();
+  // Closes the files that tables took the names of, on a thread of their own.
+  void closeDisplaced();
 
   Complaint complaint_;
   std::vector<std::unique_ptr<OutFile>> files_;
   std::vector<std::string> paths_;
   bool failed_ = false;
   std::string why_;
+  std::vector<int> displaced_;  // old files whose names new tables took, still open
+  std::jthread closer_;         // last: joined before anything else goes
 };
 
 }  // namespace quelbro

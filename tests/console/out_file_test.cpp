@@ -67,6 +67,56 @@ TEST(OutFile, HeldLinesArriveAsOneBlockWithTheSameBytes) {
   EXPECT_TRUE(complaints.lines().empty());
 }
 
+// A table replaced with --force: a plain file of its own gives its name to a
+// new file with the same permissions (the old one comes back still open, for
+// the caller to close); a name shared with other links, or a symbolic link,
+// is written through in place as before, so those links see the new text.
+TEST(OutFile, ReplaceGivesTheNewTextToEveryNameThatShowedTheOld) {
+  enum class Kind { Missing, Plain, HardLinked, SymLinked, Folder };
+  struct Case {
+    Kind kind;
+    bool made;
+    bool displaces;
+  };
+  const fs::path dir = fs::temp_directory_path() / ("quelbro-replace-" + std::to_string(getpid()));
+  for (const Case& c :
+       {Case{Kind::Missing, true, false}, Case{Kind::Plain, true, true}, Case{Kind::HardLinked, true, false},
+        Case{Kind::SymLinked, true, false}, Case{Kind::Folder, false, false}}) {
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path name = dir / "t.csv", other = dir / "other.csv";
+    if (c.kind == Kind::Folder) fs::create_directory(name);
+    if (c.kind == Kind::Plain || c.kind == Kind::HardLinked || c.kind == Kind::SymLinked) {
+      const fs::path holder = c.kind == Kind::SymLinked ? other : name;
+      std::ofstream(holder, std::ios::binary) << std::string(100000, 'x');
+      fs::permissions(holder, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+      if (c.kind == Kind::HardLinked) fs::create_hard_link(name, other);
+      if (c.kind == Kind::SymLinked) fs::create_symlink(other, name);
+    }
+    OutFile f;
+    int displaced = -2;
+    ASSERT_EQ(f.replace(name.string(), displaced), c.made) << static_cast<int>(c.kind);
+    EXPECT_EQ(displaced >= 0, c.displaces) << static_cast<int>(c.kind);
+    if (displaced >= 0) ::close(displaced);
+    if (!c.made) {
+      EXPECT_TRUE(fs::is_directory(name));
+      continue;
+    }
+    f.writeLine("a,b");
+    f.close();
+    EXPECT_EQ(slurp(name), "a,b\r\n") << static_cast<int>(c.kind);
+    if (c.kind == Kind::HardLinked || c.kind == Kind::SymLinked) {
+      EXPECT_EQ(slurp(other), "a,b\r\n");
+    }
+    EXPECT_EQ(fs::is_symlink(name), c.kind == Kind::SymLinked);
+    if (c.kind == Kind::Plain) {
+      EXPECT_EQ(fs::status(name).permissions(),
+                fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    }
+  }
+  fs::remove_all(dir);
+}
+
 TEST(OutFile, LargeHeldBlocksAreWrittenOnTheWay) {
   TempFile tmp;
   OutFile f;
