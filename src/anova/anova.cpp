@@ -292,14 +292,18 @@ void writeReport(const Report& rep, const AnovaFindings& found, const Destinatio
 }  // namespace
 
 void ANOVA(PvTable& pv, int R, int T, int C, const PsflagTable& /*psflag*/, const AnovaContext& ctx,
-           AnovaFindings* found) {
+           AnovaFindings* found, const ConstraintList* constrained) {
   // The caller keeps the study within the table sizes; nothing is read outside them.
   if (R < 1 || R > PvTable::kR || T < 1 || T > PvTable::kT || C < 1 || C > PvTable::kC) return;
   std::unique_ptr<AnovaFindings> own;
   if (found == nullptr) own = std::make_unique<AnovaFindings>();
   AnovaFindings& f = found != nullptr ? *found : *own;
   f = AnovaFindings{};
-  constrainToFeasible(pv, R, T, C, f.constraints);
+  if (constrained != nullptr) {
+    f.constraints = *constrained;
+  } else {
+    constrainToFeasible(pv, R, T, C, f.constraints);
+  }
   computeAnovaStats(pv, R, T, C, f.stats);
   runTests(f.stats, f.tests);
   if (T == 2) {

@@ -33,8 +33,10 @@ struct AnovaFindings {
 };
 
 // The analysis of PV (constrained in place) and its report; `found`, when
-// given, receives the figures the report prints.
+// given, receives the figures the report prints. With `constrained`, PV was
+// constrained already (constrainToFeasible) and that is what it found; PV is
+// then only read.
 void ANOVA(PvTable& pv, int R, int T, int C, const PsflagTable& psflag, const AnovaContext& ctx,
-           AnovaFindings* found = nullptr);
+           AnovaFindings* found = nullptr, const ConstraintList* constrained = nullptr);
 
 }  // namespace quelbro

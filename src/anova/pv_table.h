@@ -15,6 +15,9 @@ class PvTable {
   double& operator()(int r, int t, int c) { return v_[index(r, t, c)]; }
   double operator()(int r, int t, int c) const { return v_[index(r, t, c)]; }
   void clear() { std::fill(v_.begin(), v_.end(), 0.0); }
+  // The cell's cases 1..kC lie side by side from here on.
+  double* cell(int r, int t) { return &v_[index(r, t, 1)]; }
+  const double* cell(int r, int t) const { return &v_[index(r, t, 1)]; }
 
  private:
   static std::size_t index(int r, int t, int c) {

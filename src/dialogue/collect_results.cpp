@@ -166,4 +166,17 @@ DatasetResults collectResults(const Study& st, int dataset, const std::string& i
   return d;
 }
 
+PseudovalueCells pseudovalueCells(const Study& st, int dataset) {
+  PseudovalueCells c;
+  c.dataset = dataset;
+  c.readers = st.NRDR;
+  c.treatments = st.NTRT;
+  c.negatives = st.firstNeg;
+  c.positives = st.firstPos;
+  c.first = st.PV.cell(1, 1);
+  c.readerStride = static_cast<std::size_t>(st.PV.cell(2, 1) - c.first);
+  c.treatmentStride = static_cast<std::size_t>(st.PV.cell(1, 2) - c.first);
+  return c;
+}
+
 }  // namespace quelbro

@@ -22,4 +22,7 @@ AnalysisRecord analysisRecord(const AnovaFindings& found, int R, int T);
 DatasetResults collectResults(const Study& st, int dataset, const std::string& inputFile,
                               const AnovaFindings* analysis);
 
+// Where the study tables keep the pseudovalues of the dataset being analysed.
+PseudovalueCells pseudovalueCells(const Study& st, int dataset);
+
 }  // namespace quelbro

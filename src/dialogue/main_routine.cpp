@@ -297,6 +297,15 @@ DatasetEnd dataset(Session& s, Study& st, bool firstOfFile) {
     s.store.writeLine(ListLine().t("#").str(), "the closing line (#) of the dataset");
   s.emptyListLine();
   std::unique_ptr<AnovaFindings> analysis;
+  // Pseudovalues handed to the observer are withdrawn again if the dataset
+  // does not reach datasetFinished.
+  RunObserver* handedOver = nullptr;
+  struct Withdraw {
+    RunObserver*& observer;
+    ~Withdraw() {
+      if (observer != nullptr) observer->pseudovaluesWithdrawn();
+    }
+  } withdraw{handedOver};
   if (st.NRDR < 2 || st.NTRT < 2) {
     s.say("QUELBRO needs at least 2 readers and 2 treatments to correctly compute the ANOVA table");
     s.say("PLEASE use FENDARO for 1 reader - 2 treatments       or 2 Readers - 1 Treatment");
@@ -310,9 +319,17 @@ DatasetEnd dataset(Session& s, Study& st, bool firstOfFile) {
       ctx.treatmentDes[static_cast<std::size_t>(t)] = st.TRTDES[static_cast<std::size_t>(t)];
     ctx.date = DATSTR(s.clock);
     ctx.time = TIMSTR(s.clock);
+    // The pseudovalues are final once constrained: tables of them can be
+    // written while the analysis reads them.
+    ConstraintList constraints;
+    constrainToFeasible(st.PV, st.NRDR, st.NTRT, st.NCASE, constraints);
+    if (s.observer != nullptr) {
+      s.observer->pseudovaluesFinished(pseudovalueCells(st, s.datasetsFinished + 1));
+      handedOver = s.observer;
+    }
     analysis = std::make_unique<AnovaFindings>();
     OutFile::Held block(s.report);
-    ANOVA(st.PV, st.NRDR, st.NTRT, st.NCASE, st.PSFLAG, ctx, analysis.get());
+    ANOVA(st.PV, st.NRDR, st.NTRT, st.NCASE, st.PSFLAG, ctx, analysis.get(), &constraints);
   }
   if (st.NRDR >= 1) {
     s.datasetsFinished += 1;
@@ -321,6 +338,7 @@ DatasetEnd dataset(Session& s, Study& st, bool firstOfFile) {
           collectResults(st, s.datasetsFinished, s.fromFile() ? s.inPath : std::string(), analysis.get());
       const Destinations out = s.destinations();
       for (const std::string& line : s.observer->linesAfterReport(records)) out.toBoth(line);
+      handedOver = nullptr;
       s.observer->datasetFinished(records);
     }
   }

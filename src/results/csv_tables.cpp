@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 namespace quelbro {
 
@@ -277,30 +278,29 @@ class RowStart {
   std::size_t size_ = 0;
 };
 
-// Each row is put together in a small buffer of whole rows, moved to the
-// table's text a few kilobytes at a time; its start and its number are
-// copied whole, the room they stand in (fixed sizes copy fastest), and the
-// next row overwrites what lies beyond their length.
-void pseudovalueRows(const DatasetResults& d, CsvOut& out) {
-  const int n = d.cases();
+// Each row is put together in a block of whole rows that is handed on as it
+// is once it holds 64 KiB; its start and its number are copied whole, the
+// room they stand in (fixed sizes copy fastest), and the next row overwrites
+// what lies beyond their length.
+void pseudovalueCellRows(const PseudovalueCells& d, CsvOut& out) {
+  const int n = d.negatives + d.positives;
   NumberTexts texts;
-  constexpr std::size_t kChunk = 4096;
   constexpr std::size_t kLongestRow = RowStart::kRoom + 3 + NumberTexts::kRoom + 2;
-  std::array<char, kChunk + kLongestRow> chunk;
-  if (n <= 0 || d.pseudovalues.size() < d.pseudovalueIndex(d.readerCount(), d.treatmentCount(), n) + 1)
-    return;
-  for (int r = 1; r <= d.readerCount(); ++r)
-    for (int t = 1; t <= d.treatmentCount(); ++t) {
+  if (n <= 0 || d.first == nullptr) return;
+  const auto block = std::make_unique_for_overwrite<char[]>(CsvOut::kBlock + kLongestRow);
+  std::size_t used = 0;
+  for (int r = 1; r <= d.readers; ++r)
+    for (int t = 1; t <= d.treatments; ++t) {
       if (out.stopped()) return;
       RowStart start(d.dataset, r, t);
-      std::size_t used = 0;
-      // Held here: every byte written to the chunk could, as far as the
+      // Held here: every byte written to the block could, as far as the
       // compiler knows, have changed the dataset's own fields.
-      const double* const values = d.pseudovalues.data() + d.pseudovalueIndex(r, t, 1);
+      const double* const values = d.cell(r, t);
       const int negatives = d.negatives;
+      char* const base = block.get();
       for (int c = 1; c <= n; ++c) {
         start.nextCase();
-        char* p = chunk.data() + used;
+        char* p = base + used;
         std::memcpy(p, start.data(), RowStart::kRoom);
         p += start.size();
         *p++ = ',';
@@ -311,16 +311,22 @@ void pseudovalueRows(const DatasetResults& d, CsvOut& out) {
         p += v.size;
         *p++ = '\r';
         *p++ = '\n';
-        used = static_cast<std::size_t>(p - chunk.data());
-        if (used >= kChunk) {
-          out.text().append(chunk.data(), used);
+        used = static_cast<std::size_t>(p - base);
+        if (used >= CsvOut::kBlock) {
+          out.sendRows(std::string_view(base, used));
           used = 0;
-          out.rowsEnded();
+          if (out.stopped()) return;
         }
       }
-      out.text().append(chunk.data(), used);
-      out.rowsEnded();
     }
+  if (used > 0) out.sendRows(std::string_view(block.get(), used));
+}
+
+void pseudovalueRows(const DatasetResults& d, CsvOut& out) {
+  const int n = d.cases();
+  if (n <= 0 || d.pseudovalues.size() < d.pseudovalueIndex(d.readerCount(), d.treatmentCount(), n) + 1)
+    return;
+  pseudovalueCellRows(d.cells(), out);
 }
 
 void anovaRows(const DatasetResults& d, CsvOut& sink) {
@@ -456,18 +462,56 @@ bool CsvTableFiles::create(const std::string& prefix, bool replace) {
   return files_.create(tables, replace);
 }
 
-void CsvTableFiles::datasetFinished(const DatasetResults& results) {
-  const auto& tables = csvTables();
-  for (std::size_t i = 0; i < files_.size() && i < tables.size(); ++i) {
-    if (!files_.writable(i)) continue;  // a failed file takes nothing more
-    buffer_.clear();
-    CsvOut out(buffer_, [&](std::string_view rows) {
-      files_.write(i, rows);
-      return files_.writable(i);
+namespace {
+constexpr std::size_t kPseudovalueTable = 1;
+}
+
+void CsvTableFiles::writeTable(std::size_t table, const DatasetResults& results, std::string& buffer) {
+  if (!files_.writable(table)) return;  // a failed file takes nothing more
+  buffer.clear();
+  CsvOut out(buffer, [&](std::string_view rows) {
+    files_.write(table, rows);
+    return files_.writable(table);
+  });
+  csvTables()[table].rows(results, out);
+  out.finish();
+}
+
+void CsvTableFiles::pseudovaluesFinished(const PseudovalueCells& cells) {
+  finishAhead();
+  if (files_.size() <= kPseudovalueTable || !files_.writable(kPseudovalueTable)) return;
+  try {
+    ahead_ = std::jthread([this, cells] {
+      aheadBuffer_.clear();
+      CsvOut out(aheadBuffer_, [&](std::string_view rows) {
+        files_.write(kPseudovalueTable, rows);
+        return files_.writable(kPseudovalueTable);
+      });
+      pseudovalueCellRows(cells, out);
+      out.finish();
     });
-    tables[i].rows(results, out);
-    out.finish();
+    aheadDataset_ = cells.dataset;
+  } catch (...) {
+    // no thread to be had: the table is written with the others
   }
+}
+
+void CsvTableFiles::finishAhead() {
+  if (ahead_.joinable()) ahead_.join();
+  aheadDataset_ = -1;
+}
+
+void CsvTableFiles::datasetFinished(const DatasetResults& results) {
+  // While the thread writes the pseudovalues' file, nothing here touches it;
+  // it is waited for on the way out, whatever happens here.
+  const bool ahead = ahead_.joinable() && aheadDataset_ == results.dataset;
+  if (!ahead) finishAhead();
+  struct Join {
+    CsvTableFiles& files;
+    ~Join() { files.finishAhead(); }
+  } join{*this};
+  for (std::size_t i = 0; i < files_.size() && i < csvTables().size(); ++i)
+    if (!(ahead && i == kPseudovalueTable)) writeTable(i, results, buffer_);
 }
 
 bool writeCsvTables(const std::string& prefix, const std::vector<DatasetResults>& datasets, bool replace,

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "results/results.h"
@@ -72,6 +74,16 @@ class CsvOut {
   void finish() {
     if (receiver_ && !text_.empty()) send();
   }
+  // Whole rows put together elsewhere: handed on as they are, after any
+  // text still here (or added to the text when there is no receiver).
+  void sendRows(std::string_view rows) {
+    if (!receiver_) {
+      text_.append(rows);
+      return;
+    }
+    if (!text_.empty()) send();
+    if (!stopped_) stopped_ = !receiver_(rows);
+  }
   // The receiver takes no more rows: the rest need not be made.
   bool stopped() const { return stopped_; }
 
@@ -113,17 +125,30 @@ class CsvTableFiles : public RunObserver {
   // regular file is replaced. False with the reason in why() when a file
   // cannot be created; files already made are removed again.
   bool create(const std::string& prefix, bool replace);
+  // The pseudovalues' table is written on a thread of its own while the
+  // analysis is worked out; datasetFinished writes the others and waits for it.
+  void pseudovaluesFinished(const PseudovalueCells& cells) override;
+  void pseudovaluesWithdrawn() override { finishAhead(); }
   void datasetFinished(const DatasetResults& results) override;
   // Closes the files; false when any write failed (the reason in why()).
-  bool close() { return files_.close(); }
+  bool close() {
+    finishAhead();
+    return files_.close();
+  }
 
   bool failed() const { return files_.failed(); }
   const std::string& why() const { return files_.why(); }
   const std::vector<std::string>& paths() const { return files_.paths(); }
 
  private:
+  void writeTable(std::size_t table, const DatasetResults& results, std::string& buffer);
+  void finishAhead();
+
   TableFileSet files_;
   std::string buffer_;
+  std::string aheadBuffer_;  // the pseudovalue thread's
+  int aheadDataset_ = -1;    // the dataset whose pseudovalues that thread writes
+  std::jthread ahead_;       // last: joined before anything it uses goes
 };
 
 // All tables of `datasets` at once (the window's export). False with the

@@ -34,6 +34,12 @@ class ExtendedObserver : public RunObserver {
   // cannot be created, and neither file is left behind.
   bool createTables(const std::string& prefix, bool replace);
   std::vector<std::string> linesAfterReport(const DatasetResults& results) override;
+  void pseudovaluesFinished(const PseudovalueCells& cells) override {
+    if (next_ != nullptr) next_->pseudovaluesFinished(cells);
+  }
+  void pseudovaluesWithdrawn() override {
+    if (next_ != nullptr) next_->pseudovaluesWithdrawn();
+  }
   void datasetFinished(const DatasetResults& results) override;
   // Closes the tables; false when any write failed (the reason in why()).
   bool close() { return files_.close(); }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <limits>
 #include <optional>
 #include <string>
@@ -162,6 +163,23 @@ struct AnalysisRecord {
   }
 };
 
+// A dataset's pseudovalues where they are kept: cell(r, t) points to cases
+// 1..negatives + positives of reader r under treatment t, side by side.
+struct PseudovalueCells {
+  int dataset = 0;
+  int readers = 0;
+  int treatments = 0;
+  int negatives = 0;
+  int positives = 0;
+  const double* first = nullptr;  // case 1 of reader 1, treatment 1
+  std::size_t readerStride = 0;   // values from one reader's cell to the next's
+  std::size_t treatmentStride = 0;
+  const double* cell(int r, int t) const {
+    return first + static_cast<std::size_t>(r - 1) * readerStride +
+           static_cast<std::size_t>(t - 1) * treatmentStride;
+  }
+};
+
 // Everything one dataset of the run found.
 struct DatasetResults {
   int dataset = 0;                          // 1-based, in the order the run analysed them
@@ -185,6 +203,17 @@ struct DatasetResults {
     return fits[static_cast<std::size_t>((r - 1) * treatmentCount() + (t - 1))];
   }
   double pseudovalue(int r, int t, int c) const { return pseudovalues[pseudovalueIndex(r, t, c)]; }
+  PseudovalueCells cells() const {
+    const auto n = static_cast<std::size_t>(cases());
+    return {dataset,
+            readerCount(),
+            treatmentCount(),
+            negatives,
+            positives,
+            pseudovalues.empty() ? nullptr : pseudovalues.data(),
+            static_cast<std::size_t>(treatmentCount()) * n,
+            n};
+  }
   std::size_t pseudovalueIndex(int r, int t, int c) const {
     return (static_cast<std::size_t>(r - 1) * static_cast<std::size_t>(treatmentCount()) +
             static_cast<std::size_t>(t - 1)) *
@@ -203,6 +232,14 @@ class RunObserver {
   // file, asked for just before datasetFinished; none unless an observer
   // adds a section of its own.
   virtual std::vector<std::string> linesAfterReport(const DatasetResults&) { return {}; }
+  // The dataset's pseudovalues, final, handed over before its analysis is
+  // worked out and reported. They stay where they are, unchanged, until
+  // datasetFinished of the same dataset returns: work an observer starts on
+  // them is done by then.
+  virtual void pseudovaluesFinished(const PseudovalueCells& /*cells*/) {}
+  // The dataset ends without datasetFinished (an exception on the way): the
+  // pseudovalues are about to go, and nothing may read them any more.
+  virtual void pseudovaluesWithdrawn() {}
   virtual void datasetFinished(const DatasetResults& results) = 0;
 };
 

@@ -24,6 +24,12 @@ class RunObservers : public RunObserver {
     }
     return lines;
   }
+  void pseudovaluesFinished(const PseudovalueCells& cells) override {
+    for (RunObserver* o : list_) o->pseudovaluesFinished(cells);
+  }
+  void pseudovaluesWithdrawn() override {
+    for (RunObserver* o : list_) o->pseudovaluesWithdrawn();
+  }
   void datasetFinished(const DatasetResults& results) override {
     for (RunObserver* o : list_) o->datasetFinished(results);
   }

@@ -72,9 +72,14 @@ void TableFileSet::closeDisplaced() {
 void TableFileSet::write(std::size_t k, std::string_view rows) {
   OutFile& f = *files_[k];
   f.writeRaw(rows);
-  if (f.failed() && !failed_) {
+  if (!f.failed()) return;
+  const std::lock_guard<std::mutex> lock(m_);
+  if (!failed_) {
     failed_ = true;
-    why_ = complaint_.text.empty() ? paths_[k] + ": cannot be written" : complaint_.text;
+    {
+      const std::lock_guard<std::mutex> first(complaint_.m);
+      why_ = complaint_.text.empty() ? paths_[k] + ": cannot be written" : complaint_.text;
+    }
     // The message reads " *** ERROR: cannot write to file ...: reason ***".
     const std::size_t from = why_.find("cannot write");
     if (from != std::string::npos) why_ = why_.substr(from);

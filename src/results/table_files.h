@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -31,6 +32,7 @@ class TableFileSet {
   bool create(const std::vector<Table>& tables, bool replace);
   // Appends whole rows to table `k`. A write that fails cuts that file back
   // to the last whole row and stops it; the first failure's reason is kept.
+  // Different tables may be written on different threads at once.
   void write(std::size_t k, std::string_view rows);
   // Whether table `k` still takes rows.
   bool writable(std::size_t k) const { return k < files_.size() && !files_[k]->failed(); }
@@ -47,8 +49,10 @@ class TableFileSet {
   class Complaint : public LineSink {
    public:
     void writeLine(std::string_view line) override {
+      const std::lock_guard<std::mutex> lock(m);
       if (text.empty()) text = line;
     }
+    std::mutex m;
     std::string text;
   };
   void forget();
@@ -58,6 +62,7 @@ class TableFileSet {
   Complaint complaint_;
   std::vector<std::unique_ptr<OutFile>> files_;
   std::vector<std::string> paths_;
+  std::mutex m_;  // over failed_ and why_ while tables are written on several threads
   bool failed_ = false;
   std::string why_;
   std::vector<int> displaced_;  // old files whose names new tables took, still open

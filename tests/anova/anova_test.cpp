@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -123,6 +124,41 @@ TEST(AnovaConstraint, FiveCellsInReaderMajorOrder) {
                 "       PSEUDOVALUES FOR TREATMENT  1, READER  2,",
                 "       PSEUDOVALUES FOR TREATMENT  2, READER  2,",
                 "       AND FOR TREATMENT  1, READER  3 ARE CONSTRAINED TO THE FEASIBLE SPACE."}));
+}
+
+// The dialogue constrains the pseudovalues before the analysis (their tables
+// are written meanwhile) and hands over what was clamped: the report and the
+// values are those of the analysis constraining them itself.
+TEST(AnovaConstraint, AConstraintFoundBeforehandReportsTheSame) {
+  struct Case {
+    int R, T, C;
+    std::vector<std::array<int, 2>> high, low;  // cells (reader, treatment) whose mean lies above 1 / below 0
+  };
+  for (const Case& k : {Case{2, 2, 6, {}, {}}, Case{2, 2, 8, {{1, 2}}, {}}, Case{3, 2, 4, {{1, 2}}, {{3, 1}}},
+                        Case{3, 5, 3, {{1, 1}, {2, 2}, {3, 5}}, {{1, 2}, {2, 1}, {3, 4}}}}) {
+    Study own(true), before(true);
+    for (Study* s : {&own, &before}) {
+      fillRandom(s->pv, k.R, k.T, k.C, 17);
+      for (const auto& [r, t] : k.high)
+        for (int c = 1; c <= k.C; ++c) s->pv(r, t, c) = 1.05 + 0.2 * c;
+      for (const auto& [r, t] : k.low)
+        for (int c = 1; c <= k.C; ++c) s->pv(r, t, c) = 0.3 - 0.25 * c;
+    }
+    own.run(k.R, k.T, k.C);
+    ConstraintList found;
+    constrainToFeasible(before.pv, k.R, k.T, k.C, found);
+    EXPECT_EQ(found.count, static_cast<int>(k.high.size() + k.low.size()));
+    const PvTable constrained = before.pv;
+    ANOVA(before.pv, k.R, k.T, k.C, before.psflag, before.ctx, nullptr, &found);
+    EXPECT_EQ(before.lines(), own.lines()) << k.R << "x" << k.T;
+    EXPECT_EQ(before.file.lines(), own.file.lines());
+    for (int r = 1; r <= k.R; ++r)
+      for (int t = 1; t <= k.T; ++t)
+        for (int c = 1; c <= k.C; ++c) {
+          EXPECT_EQ(before.pv(r, t, c), own.pv(r, t, c));
+          EXPECT_EQ(before.pv(r, t, c), constrained(r, t, c));  // only read
+        }
+  }
 }
 
 // ------------------------------------------------------------ sums of squares

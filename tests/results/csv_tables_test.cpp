@@ -314,45 +314,60 @@ TEST(CsvTables, ALargeStudysTablesAreWholeOrEndAtTheirLastWholeRow) {
     ss << in.rdbuf();
     return ss.str();
   };
-  std::string tmpl = (fs::temp_directory_path() / "quelbro-csv-XXXXXX").string();
-  ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-  const std::string prefix = (fs::path(tmpl) / "run").string();
-  std::string why;
-  ASSERT_TRUE(writeCsvTables(prefix, {d}, false, why)) << why;
-  for (std::size_t i = 0; i < csvTables().size(); ++i)
-    EXPECT_EQ(slurp(csvPath(prefix, csvTables()[i])), expected[i]) << csvTables()[i].name;
-
-  // Files of at most 100 KB: the pseudovalues' file stops at its last whole
-  // row and takes nothing more; the other tables are whole.
-  constexpr rlim_t kLimit = 100 * 1024;
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    struct rlimit limit {
-      kLimit, kLimit
+  // The tables written at the end of the dataset, or the pseudovalues' table
+  // on a thread of its own from the moment the pseudovalues are final.
+  for (const bool ahead : {false, true}) {
+    SCOPED_TRACE(ahead ? "pseudovalues ahead" : "all at the end");
+    const auto write = [&](const std::string& prefix, bool replace, std::string& why) {
+      if (!ahead) return writeCsvTables(prefix, {d}, replace, why);
+      CsvTableFiles files;
+      if (!files.create(prefix, replace)) return false;
+      files.pseudovaluesFinished(d.cells());
+      files.datasetFinished(d);
+      const bool closed = files.close();
+      why = files.why();
+      return closed;
     };
-    setrlimit(RLIMIT_FSIZE, &limit);
-    std::string reason;
-    const bool written = writeCsvTables(prefix, {d}, true, reason);
-    _exit(!written && reason.find("cannot write") != std::string::npos ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed write was not reported";
-  for (std::size_t i = 0; i < csvTables().size(); ++i) {
-    const std::string got = slurp(csvPath(prefix, csvTables()[i]));
-    if (csvTables()[i].name != "pseudovalues") {
-      EXPECT_EQ(got, expected[i]) << csvTables()[i].name;
-      continue;
+    std::string tmpl = (fs::temp_directory_path() / "quelbro-csv-XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    const std::string prefix = (fs::path(tmpl) / "run").string();
+    std::string why;
+    ASSERT_TRUE(write(prefix, false, why)) << why;
+    for (std::size_t i = 0; i < csvTables().size(); ++i)
+      EXPECT_EQ(slurp(csvPath(prefix, csvTables()[i])), expected[i]) << csvTables()[i].name;
+
+    // Files of at most 100 KB: the pseudovalues' file stops at its last whole
+    // row and takes nothing more; the other tables are whole.
+    constexpr rlim_t kLimit = 100 * 1024;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      struct rlimit limit {
+        kLimit, kLimit
+      };
+      setrlimit(RLIMIT_FSIZE, &limit);
+      std::string reason;
+      const bool written = write(prefix, true, reason);
+      _exit(!written && reason.find("cannot write") != std::string::npos ? 0 : 1);
     }
-    ASSERT_GT(got.size(), 1000u);
-    EXPECT_LE(got.size(), kLimit);
-    EXPECT_EQ(got.substr(got.size() - 2), "\r\n");
-    EXPECT_EQ(got, expected[i].substr(0, got.size()));
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed write was not reported";
+    for (std::size_t i = 0; i < csvTables().size(); ++i) {
+      const std::string got = slurp(csvPath(prefix, csvTables()[i]));
+      if (csvTables()[i].name != "pseudovalues") {
+        EXPECT_EQ(got, expected[i]) << csvTables()[i].name;
+        continue;
+      }
+      ASSERT_GT(got.size(), 1000u);
+      EXPECT_LE(got.size(), kLimit);
+      EXPECT_EQ(got.substr(got.size() - 2), "\r\n");
+      EXPECT_EQ(got, expected[i].substr(0, got.size()));
+    }
+    fs::remove_all(tmpl);
   }
-  fs::remove_all(tmpl);
 }
 
 TEST(CsvTables, ExistingFilesAreLeftAloneWithoutReplace) {
