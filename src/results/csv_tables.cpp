@@ -219,56 +219,62 @@ class NumberTexts {
   static constexpr std::size_t kRoom = 24;
   struct Text {
     std::uint64_t key = 0;
-    bool used = false;
-    std::size_t size = 0;
+    std::uint32_t generation = 0;  // the slot is free unless it is the current one
+    std::uint32_t size = 0;
     char text[kRoom] = {};
   };
+
+  // Another reader and treatment: its values are not those of the one
+  // before, so every slot is free again.
+  void nextCell() { ++generation_; }
 
   const Text& text(double v) {
     std::uint64_t key = 0;
     std::memcpy(&key, &v, sizeof key);
-    Text& slot = slots_[(key * 0x9E3779B97F4A7C15ull) >> (64 - kSlotBits)];
-    if (!slot.used || slot.key != key) {
-      std::string s;
-      appendNumber(s, v);
-      slot.size = std::min(s.size(), kRoom);
-      std::memcpy(slot.text, s.data(), slot.size);
-      slot.key = key;
-      slot.used = true;
+    const std::size_t home = (key * 0x9E3779B97F4A7C15ull) >> (64 - kSlotBits);
+    for (std::size_t probe = 0; probe < kProbes; ++probe) {
+      Text& slot = slots_[(home + probe) & (kSlots - 1)];
+      if (slot.generation != generation_) return fill(slot, key, v);
+      if (slot.key == key) return slot;
     }
-    return slot;
+    return fill(slots_[home], key, v);  // a crowded neighbourhood: its first slot is taken over
   }
 
  private:
+  const Text& fill(Text& slot, std::uint64_t key, double v) {
+    std::string s;
+    appendNumber(s, v);
+    slot.size = static_cast<std::uint32_t>(std::min(s.size(), kRoom));
+    std::memcpy(slot.text, s.data(), slot.size);
+    slot.key = key;
+    slot.generation = generation_;
+    return slot;
+  }
+
   // Several times the distinct values of a reader and treatment, so that
   // few of them share a slot.
   static constexpr int kSlotBits = 9;
-  std::vector<Text> slots_ = std::vector<Text>(std::size_t{1} << kSlotBits);
+  static constexpr std::size_t kSlots = std::size_t{1} << kSlotBits;
+  static constexpr std::size_t kProbes = 8;
+  std::uint32_t generation_ = 1;
+  std::vector<Text> slots_ = std::vector<Text>(kSlots);
 };
 
-// The start of a pseudovalue row, "dataset,reader,treatment,case", with the
-// case counted up in its decimal digits.
+// The start of the pseudovalue rows of one reader and treatment,
+// "dataset,reader,treatment,". It is never written to while rows are made:
+// a wide copy of bytes just stored one by one waits for them to reach the
+// cache, and each row would wait so.
 class RowStart {
  public:
-  // Room for three integers of 11 characters, 10 digits of the case, commas.
-  static constexpr std::size_t kRoom = 64;
+  // Room for three integers of 11 characters and their commas.
+  static constexpr std::size_t kRoom = 48;
 
   RowStart(int dataset, int reader, int treatment) {
     std::string s;
     CsvRow(s).integer(dataset).integer(reader).integer(treatment);
-    s += ",0";  // the case before the first
+    s += ',';
     size_ = std::min(s.size(), kRoom);
     std::memcpy(text_.data(), s.data(), size_);
-  }
-  void nextCase() {
-    std::size_t i = size_;
-    while (text_[i - 1] == '9') text_[--i] = '0';
-    if (text_[i - 1] == ',') {  // 9...9 becomes 10...0
-      text_[i] = '1';
-      text_[size_++] = '0';
-    } else {
-      ++text_[i - 1];
-    }
   }
   const char* data() const { return text_.data(); }
   std::size_t size() const { return size_; }
@@ -278,6 +284,19 @@ class RowStart {
   std::size_t size_ = 0;
 };
 
+// Writes the decimal digits of `n` at `p` (stores only); returns their end.
+inline char* writeDigits(char* p, unsigned n) {
+  unsigned digits = 1;
+  for (unsigned rest = n; rest >= 10; rest /= 10) ++digits;
+  char* const end = p + digits;
+  char* q = end;
+  do {
+    *--q = static_cast<char>('0' + n % 10);
+    n /= 10;
+  } while (n != 0);
+  return end;
+}
+
 // Each row is put together in a block of whole rows that is handed on as it
 // is once it holds 64 KiB; its start and its number are copied whole, the
 // room they stand in (fixed sizes copy fastest), and the next row overwrites
@@ -285,24 +304,39 @@ class RowStart {
 void pseudovalueCellRows(const PseudovalueCells& d, CsvOut& out) {
   const int n = d.negatives + d.positives;
   NumberTexts texts;
-  constexpr std::size_t kLongestRow = RowStart::kRoom + 3 + NumberTexts::kRoom + 2;
+  constexpr std::size_t kLongestRow = RowStart::kRoom + 10 + 3 + NumberTexts::kRoom + 2;
   if (n <= 0 || d.first == nullptr) return;
   const auto block = std::make_unique_for_overwrite<char[]>(CsvOut::kBlock + kLongestRow);
+  // The cases' numbers as text, eight bytes each, made once for every cell.
+  const std::size_t numbered = std::min<std::size_t>(static_cast<std::size_t>(n), 99999999);
+  std::vector<std::uint64_t> caseText(numbered + 1);
+  std::vector<unsigned char> caseDigits(numbered + 1);
+  for (std::size_t c = 1; c <= numbered; ++c) {
+    char digits[16] = {};
+    caseDigits[c] = static_cast<unsigned char>(writeDigits(digits, static_cast<unsigned>(c)) - digits);
+    std::memcpy(&caseText[c], digits, sizeof(std::uint64_t));
+  }
   std::size_t used = 0;
   for (int r = 1; r <= d.readers; ++r)
     for (int t = 1; t <= d.treatments; ++t) {
       if (out.stopped()) return;
-      RowStart start(d.dataset, r, t);
+      const RowStart start(d.dataset, r, t);
+      texts.nextCell();
       // Held here: every byte written to the block could, as far as the
       // compiler knows, have changed the dataset's own fields.
       const double* const values = d.cell(r, t);
       const int negatives = d.negatives;
       char* const base = block.get();
       for (int c = 1; c <= n; ++c) {
-        start.nextCase();
         char* p = base + used;
         std::memcpy(p, start.data(), RowStart::kRoom);
         p += start.size();
+        if (static_cast<std::size_t>(c) <= numbered) {
+          std::memcpy(p, &caseText[static_cast<std::size_t>(c)], sizeof(std::uint64_t));
+          p += caseDigits[static_cast<std::size_t>(c)];
+        } else {
+          p = writeDigits(p, static_cast<unsigned>(c));
+        }
         *p++ = ',';
         *p++ = c <= negatives ? '0' : '1';
         *p++ = ',';
