@@ -45,9 +45,13 @@ void ExtendedObserver::datasetFinished(const DatasetResults& results) {
     if (next_ != nullptr) next_->datasetFinished(results);
     return;
   }
-  // The sizing is worked out on another core while the next observer writes
-  // its tables (the pseudovalues take as long): each reads the results only,
-  // and each writes files of its own.
+  // The sizing is worked out while the next observer writes its tables (the
+  // pseudovalues take as long): here when their writing is under way on a
+  // thread of its own already, else on another core. Each reads the results
+  // only, and each writes files of its own.
+  const bool pseudovaluesUnderWay = aheadDataset_ == results.dataset;
+  aheadDataset_ = -1;
+  if (pseudovaluesUnderWay) resultsOf(results);
   std::future<ExtendedResults> ahead;
   if (cachedDataset_ != results.dataset && next_ != nullptr) {
     try {

@@ -35,9 +35,11 @@ class ExtendedObserver : public RunObserver {
   bool createTables(const std::string& prefix, bool replace);
   std::vector<std::string> linesAfterReport(const DatasetResults& results) override;
   void pseudovaluesFinished(const PseudovalueCells& cells) override {
+    aheadDataset_ = cells.dataset;
     if (next_ != nullptr) next_->pseudovaluesFinished(cells);
   }
   void pseudovaluesWithdrawn() override {
+    aheadDataset_ = -1;
     if (next_ != nullptr) next_->pseudovaluesWithdrawn();
   }
   void datasetFinished(const DatasetResults& results) override;
@@ -54,6 +56,7 @@ class ExtendedObserver : public RunObserver {
   ExtendedOptions options_;
   RunObserver* next_;
   int cachedDataset_ = -1;  // the dataset whose extended results are cached
+  int aheadDataset_ = -1;   // the dataset whose pseudovalues the next observer may be writing already
   ExtendedResults cached_;
   TableFileSet files_;
 };
