@@ -7,6 +7,7 @@
 
 #include "console/fields.h"
 #include "fit/spdinv.h"
+#include "stats/batch_math.h"
 #include "stats/distributions.h"
 
 namespace quelbro {
@@ -47,23 +48,40 @@ void TERMS(const CatTab& ct, FitWork& w) {
     tpos[i] = pnormT(xpos[i]);
     tneg[i] = pnormT(ct.PARM[i + 1]);
   }
+  // The densities (see pnormDensity): the exponentials of both truth states' boundaries in one
+  // call, positive boundaries first.
+  const int nb = k - 1;
+  std::array<double, 2 * kMaxCategories> expo, ex;
   for (int i = 2; i <= k; ++i) {
-    w.PDFPOS[i] = pnormDensity(xpos[i]);
-    w.PDFNEG[i] = pnormDensity(ct.PARM[i + 1]);
+    expo[i - 2] = pnormExponent(xpos[i]);
+    expo[nb + i - 2] = pnormExponent(ct.PARM[i + 1]);
+  }
+  expMany(expo.data(), ex.data(), 2 * nb);
+  for (int i = 2; i <= k; ++i) {
+    w.PDFPOS[i] = pnormDensityFrom(xpos[i], ex[i - 2]);
+    w.PDFNEG[i] = pnormDensityFrom(ct.PARM[i + 1], ex[nb + i - 2]);
   }
   for (int i = 2; i <= k; ++i) {
     w.CDFPOS[i] = pnormProbability(xpos[i], tpos[i], w.PDFPOS[i]);
     w.CDFNEG[i] = pnormProbability(ct.PARM[i + 1], tneg[i], w.PDFNEG[i]);
   }
-  // The logarithms first, then their sum in the order of the categories.
-  std::array<double, kMaxCategories + 1> ln{}, lp{};
+  // The logarithms first, all in one call, then their sum in the order of the categories. An
+  // empty category adds nothing (every probability is at least 5e-8), so its logarithm is not
+  // taken.
+  std::array<double, 2 * kMaxCategories> pr, lg;
+  int m = 0;
   for (int c = 1; c <= k; ++c) {
     w.PRPOS[c] = floored(w.CDFPOS[c + 1] - w.CDFPOS[c]);
     w.PRNEG[c] = floored(w.CDFNEG[c + 1] - w.CDFNEG[c]);
-    // An empty category adds nothing (every probability is at least 5e-8),
-    // so its logarithm is not taken.
-    ln[c] = ct.CNEG[c] != 0.0 ? ct.CNEG[c] * std::log(w.PRNEG[c]) : 0.0;
-    lp[c] = ct.CPOS[c] != 0.0 ? ct.CPOS[c] * std::log(w.PRPOS[c]) : 0.0;
+    if (ct.CNEG[c] != 0.0) pr[m++] = w.PRNEG[c];
+    if (ct.CPOS[c] != 0.0) pr[m++] = w.PRPOS[c];
+  }
+  logMany(pr.data(), lg.data(), m);
+  std::array<double, kMaxCategories + 1> ln{}, lp{};
+  m = 0;
+  for (int c = 1; c <= k; ++c) {
+    ln[c] = ct.CNEG[c] != 0.0 ? ct.CNEG[c] * lg[m++] : 0.0;
+    lp[c] = ct.CPOS[c] != 0.0 ? ct.CPOS[c] * lg[m++] : 0.0;
   }
   double logl = 0.0;
   for (int c = 1; c <= k; ++c) logl += ln[c] + lp[c];

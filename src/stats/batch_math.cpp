@@ -293,6 +293,17 @@ QUELBRO_FOUR_LANES void logFour(const double* x, double* y) {
   storeFour<scalarLog>(x, y, _mm256_add_pd(_mm256_fmadd_pd(r3, q, lo), hi), mainLanes);
 }
 
+// The last one to three values, in a block filled up with an argument on the main path whose
+// results are dropped (each lane's result depends on its own argument only).
+template <void (*kFour)(const double*, double*)>
+QUELBRO_FOUR_LANES inline void fourLanesTail(const double* x, double* y, int n, double filler) {
+  alignas(32) double in[4] = {filler, filler, filler, filler};
+  alignas(32) double out[4];
+  std::memcpy(in, x, sizeof(double) * static_cast<std::size_t>(n));
+  kFour(in, out);
+  std::memcpy(y, out, sizeof(double) * static_cast<std::size_t>(n));
+}
+
 // The arguments of the one-time check: fixed, so every process checks the same values.
 std::uint64_t splitMix(std::uint64_t& s) {
   std::uint64_t z = (s += 0x9e3779b97f4a7c15);
@@ -376,13 +387,13 @@ namespace batch_math_detail {
 QUELBRO_FOUR_LANES void expFourLanes(const double* x, double* y, int n) {
   int i = 0;
   for (; i + 4 <= n; i += 4) expFour(x + i, y + i);
-  for (; i < n; ++i) y[i] = std::exp(x[i]);
+  if (i < n) fourLanesTail<expFour>(x + i, y + i, n - i, -1.0);
 }
 
 QUELBRO_FOUR_LANES void logFourLanes(const double* x, double* y, int n) {
   int i = 0;
   for (; i + 4 <= n; i += 4) logFour(x + i, y + i);
-  for (; i < n; ++i) y[i] = std::log(x[i]);
+  if (i < n) fourLanesTail<logFour>(x + i, y + i, n - i, 0.5);
 }
 
 }  // namespace batch_math_detail
@@ -393,12 +404,12 @@ bool batchMathVectorised() {
 }
 
 void expMany(const double* x, double* y, int n) {
-  if (n >= 4 && batchMathVectorised()) return batch_math_detail::expFourLanes(x, y, n);
+  if (batchMathVectorised()) return batch_math_detail::expFourLanes(x, y, n);
   for (int i = 0; i < n; ++i) y[i] = std::exp(x[i]);
 }
 
 void logMany(const double* x, double* y, int n) {
-  if (n >= 4 && batchMathVectorised()) return batch_math_detail::logFourLanes(x, y, n);
+  if (batchMathVectorised()) return batch_math_detail::logFourLanes(x, y, n);
   for (int i = 0; i < n; ++i) y[i] = std::log(x[i]);
 }
 
