@@ -36,27 +36,30 @@ void TERMS(const CatTab& ct, FitWork& w) {
   w.CDFPOS[1] = w.PDFPOS[1] = w.CDFNEG[1] = w.PDFNEG[1] = 0.0;
   w.CDFPOS[k + 1] = w.CDFNEG[k + 1] = 1.0;
   w.PDFPOS[k + 1] = w.PDFNEG[k + 1] = 0.0;
-  for (int i = k + 2; i <= kMaxCategories + 1; ++i)
-    w.CDFPOS[i] = w.PDFPOS[i] = w.CDFNEG[i] = w.PDFNEG[i] = 0.0;
-  for (int c = k + 1; c <= kMaxCategories; ++c) w.PRPOS[c] = w.PRNEG[c] = 0.0;
+  // (Tested first: at the most categories there is nothing to clear.)
+  if (k < kMaxCategories) {
+    for (int i = k + 2; i <= kMaxCategories + 1; ++i)
+      w.CDFPOS[i] = w.PDFPOS[i] = w.CDFNEG[i] = w.PDFNEG[i] = 0.0;
+    for (int c = k + 1; c <= kMaxCategories; ++c) w.PRPOS[c] = w.PRNEG[c] = 0.0;
+  }
   // PNORM at the boundaries, step by step over all of them (see PNORM): the
   // same values as one PNORM call per boundary, with the work of several
   // boundaries in flight at once.
-  std::array<double, kMaxCategories + 1> xpos{}, tpos{}, tneg{};
+  std::array<double, kMaxCategories + 1> xpos, tpos, tneg;
   for (int i = 2; i <= k; ++i) {
     xpos[i] = b * ct.PARM[i + 1] - a;
     tpos[i] = pnormT(xpos[i]);
     tneg[i] = pnormT(ct.PARM[i + 1]);
   }
-  // The densities (see pnormDensity): the exponentials of both truth states' boundaries in one
-  // call, positive boundaries first.
+  // The densities (see pnormDensity): the exponents of both truth states' boundaries, positive
+  // boundaries first, replaced by their exponentials in one call.
   const int nb = k - 1;
-  std::array<double, 2 * kMaxCategories> expo, ex;
+  std::array<double, 2 * kMaxCategories> ex;
   for (int i = 2; i <= k; ++i) {
-    expo[i - 2] = pnormExponent(xpos[i]);
-    expo[nb + i - 2] = pnormExponent(ct.PARM[i + 1]);
+    ex[i - 2] = pnormExponent(xpos[i]);
+    ex[nb + i - 2] = pnormExponent(ct.PARM[i + 1]);
   }
-  expMany(expo.data(), ex.data(), 2 * nb);
+  expMany(ex.data(), ex.data(), 2 * nb);
   for (int i = 2; i <= k; ++i) {
     w.PDFPOS[i] = pnormDensityFrom(xpos[i], ex[i - 2]);
     w.PDFNEG[i] = pnormDensityFrom(ct.PARM[i + 1], ex[nb + i - 2]);
@@ -68,23 +71,22 @@ void TERMS(const CatTab& ct, FitWork& w) {
   // The logarithms first, all in one call, then their sum in the order of the categories. An
   // empty category adds nothing (every probability is at least 5e-8), so its logarithm is not
   // taken.
-  std::array<double, 2 * kMaxCategories> pr, lg;
+  std::array<double, 2 * kMaxCategories> lg;
   int m = 0;
   for (int c = 1; c <= k; ++c) {
     w.PRPOS[c] = floored(w.CDFPOS[c + 1] - w.CDFPOS[c]);
     w.PRNEG[c] = floored(w.CDFNEG[c + 1] - w.CDFNEG[c]);
-    if (ct.CNEG[c] != 0.0) pr[m++] = w.PRNEG[c];
-    if (ct.CPOS[c] != 0.0) pr[m++] = w.PRPOS[c];
+    if (ct.CNEG[c] != 0.0) lg[m++] = w.PRNEG[c];
+    if (ct.CPOS[c] != 0.0) lg[m++] = w.PRPOS[c];
   }
-  logMany(pr.data(), lg.data(), m);
-  std::array<double, kMaxCategories + 1> ln{}, lp{};
+  logMany(lg.data(), lg.data(), m);
+  double logl = 0.0;
   m = 0;
   for (int c = 1; c <= k; ++c) {
-    ln[c] = ct.CNEG[c] != 0.0 ? ct.CNEG[c] * lg[m++] : 0.0;
-    lp[c] = ct.CPOS[c] != 0.0 ? ct.CPOS[c] * lg[m++] : 0.0;
+    const double ln = ct.CNEG[c] != 0.0 ? ct.CNEG[c] * lg[m++] : 0.0;
+    const double lp = ct.CPOS[c] != 0.0 ? ct.CPOS[c] * lg[m++] : 0.0;
+    logl += ln + lp;
   }
-  double logl = 0.0;
-  for (int c = 1; c <= k; ++c) logl += ln[c] + lp[c];
   w.LOGL = logl;
 }
 
