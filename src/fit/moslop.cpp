@@ -7,6 +7,7 @@
 
 #include "console/fields.h"
 #include "fit/spdinv.h"
+#include "fit/wide_clones.h"
 #include "stats/batch_math.h"
 #include "stats/distributions.h"
 
@@ -26,7 +27,7 @@ inline double floored(double p) { return p >= kProbFloor ? p : kProbFloor; }
 
 }  // namespace
 
-void TERMS(const CatTab& ct, FitWork& w) {
+QUELBRO_WIDE_CLONES void TERMS(const CatTab& ct, FitWork& w) {
   const int k = categories(ct);
   const double a = ct.PARM[1];
   const double b = ct.PARM[2];
@@ -90,7 +91,7 @@ void TERMS(const CatTab& ct, FitWork& w) {
   w.LOGL = logl;
 }
 
-void PDEV(const CatTab& ct, FitWork& w) {
+QUELBRO_WIDE_CLONES void PDEV(const CatTab& ct, FitWork& w) {
   const int k = categories(ct);
   const double b = ct.PARM[2];
   const double n1 = ct.NPOS;

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "fit/wide_clones.h"
+
 namespace quelbro {
 namespace {
 
@@ -126,7 +128,7 @@ void SPDINV(std::span<double> m, int n, double tol, int& ier) {
   }
 }
 
-void SPDINV(SquareMatrix& a, int n, double tol, int& ier) {
+QUELBRO_WIDE_CLONES void SPDINV(SquareMatrix& a, int n, double tol, int& ier) {
   ier = 0;
   if (n < 1 || n > kMaxOrder) {
     ier = -1;
