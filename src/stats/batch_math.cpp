@@ -14,7 +14,7 @@
 namespace quelbro {
 namespace {
 
-// The routines below repeat, one lane at a time, what the C library of this platform (x86-64,
+// The routines below repeat, in each of four lanes, what the C library of this platform (x86-64,
 // glibc, the variant it picks on a CPU with FMA) does on its main path; the constants and tables
 // are its own, copied bit for bit (src/stats/tools/libm_tables.py prints them from a libm.so.6).
 // Identical operations in identical order on identical values give identical results, and every
@@ -108,9 +108,9 @@ alignas(32) constexpr std::uint64_t kExpTable[256] = {
 constexpr std::int64_t kExpTopLow = 0x3c9;
 constexpr std::int64_t kExpTopHigh = 0x407;
 
-// log(x): x = 2^k z with z in [0x1.6p-1, 0x1.6p0), c the centre of z's subinterval (one of 128,
-// indexed by the 7 bits after z's leading bit), log x = k ln 2 + log c + log1p(z/c - 1), the
-// last by a polynomial in r = z/c - 1 (z/c - 1 exact through the table's 1/c and one fma).
+// log(x): x = 2^k z with z in [0x1.6p-1, 0x1.6p0), c near the centre of z's subinterval (one of
+// 128, indexed by the 7 bits after z's leading bit), log x = k ln 2 + log c + log1p(z/c - 1), the
+// last by a polynomial in r = z * (1/c) - 1, taken with the table's 1/c in one fma.
 constexpr std::uint64_t kLn2Hi = 0x3fe62e42fefa3800;
 constexpr std::uint64_t kLn2Lo = 0x3d2ef35793c76730;
 constexpr std::uint64_t kLogA0 = 0xbfe0000000000001;
