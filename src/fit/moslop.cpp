@@ -69,23 +69,21 @@ QUELBRO_WIDE_CLONES void TERMS(const CatTab& ct, FitWork& w) {
     w.CDFPOS[i] = pnormProbability(xpos[i], tpos[i], w.PDFPOS[i]);
     w.CDFNEG[i] = pnormProbability(ct.PARM[i + 1], tneg[i], w.PDFNEG[i]);
   }
-  // The logarithms first, all in one call, then their sum in the order of the categories. An
-  // empty category adds nothing (every probability is at least 5e-8), so its logarithm is not
-  // taken.
+  // The logarithms first, all in one call (negative states' categories, then positive ones'),
+  // then their sum in the order of the categories. An empty category adds nothing (every
+  // probability is at least 5e-8); its logarithm is taken with the others but not used.
   std::array<double, 2 * kMaxCategories> lg;
-  int m = 0;
   for (int c = 1; c <= k; ++c) {
     w.PRPOS[c] = floored(w.CDFPOS[c + 1] - w.CDFPOS[c]);
     w.PRNEG[c] = floored(w.CDFNEG[c + 1] - w.CDFNEG[c]);
-    if (ct.CNEG[c] != 0.0) lg[m++] = w.PRNEG[c];
-    if (ct.CPOS[c] != 0.0) lg[m++] = w.PRPOS[c];
+    lg[c - 1] = w.PRNEG[c];
+    lg[k + c - 1] = w.PRPOS[c];
   }
-  logMany(lg.data(), lg.data(), m);
+  logMany(lg.data(), lg.data(), 2 * k);
   double logl = 0.0;
-  m = 0;
   for (int c = 1; c <= k; ++c) {
-    const double ln = ct.CNEG[c] != 0.0 ? ct.CNEG[c] * lg[m++] : 0.0;
-    const double lp = ct.CPOS[c] != 0.0 ? ct.CPOS[c] * lg[m++] : 0.0;
+    const double ln = ct.CNEG[c] != 0.0 ? ct.CNEG[c] * lg[c - 1] : 0.0;
+    const double lp = ct.CPOS[c] != 0.0 ? ct.CPOS[c] * lg[k + c - 1] : 0.0;
     logl += ln + lp;
   }
   w.LOGL = logl;
