@@ -85,6 +85,20 @@ class BatchConsole : public TextConsole {
     if (!quiet_) screen_.writeLines(lines);
     for (const std::string& l : lines) keepError(l);
   }
+  // Joined lines (a failed fit's, again for each case of its category) reach the
+  // screen whole; they are looked at line by line only when one of them could
+  // start or continue an error message.
+  void writeText(std::string_view text) override {
+    if (!quiet_) screen_.writeText(text);
+    if (!inError_ && text.find("ERROR") == std::string_view::npos &&
+        text.find("Error") == std::string_view::npos && text.find("***") == std::string_view::npos)
+      return;
+    while (!text.empty()) {
+      const std::size_t end = text.find('\n');
+      keepError(text.substr(0, end));
+      text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+  }
   bool readLine(std::string& line) override {
     line.clear();
     return false;  // a batch run asks nothing
