@@ -145,7 +145,7 @@ AnalysisRecord analysisRecord(const AnovaFindings& found, int R, int T) {
 }
 
 DatasetResults collectResults(const Study& st, int dataset, const std::string& inputFile,
-                              const AnovaFindings* analysis) {
+                              const AnovaFindings* analysis, bool withPseudovalues) {
   DatasetResults d;
   d.dataset = dataset;
   d.description = trimmed(st.DATDES);
@@ -157,7 +157,7 @@ DatasetResults collectResults(const Study& st, int dataset, const std::string& i
   for (int r = 1; r <= st.NRDR; ++r)
     for (int t = 1; t <= st.NTRT; ++t)
       d.fits.push_back(fitRecord(r, t, st.IDIR[u(t)], st.FITS[u(r)][u(t)], st.PSFLAG[u(r)][u(t)]));
-  const int n = d.cases();
+  const int n = withPseudovalues ? d.cases() : 0;
   d.pseudovalues.reserve(static_cast<std::size_t>(st.NRDR) * u(st.NTRT) * u(n));
   for (int r = 1; r <= st.NRDR; ++r)
     for (int t = 1; t <= st.NTRT; ++t)

@@ -18,9 +18,10 @@ FitRecord fitRecord(int r, int t, int direction, const FitOutcome& fit, int psfl
 AnalysisRecord analysisRecord(const AnovaFindings& found, int R, int T);
 
 // The dataset just analysed: st holds its readers, treatments, fits and
-// pseudovalues; `analysis` is null when no analysis ran.
+// pseudovalues; `analysis` is null when no analysis ran. Without
+// `withPseudovalues` the record's pseudovalues stay empty.
 DatasetResults collectResults(const Study& st, int dataset, const std::string& inputFile,
-                              const AnovaFindings* analysis);
+                              const AnovaFindings* analysis, bool withPseudovalues = true);
 
 // Where the study tables keep the pseudovalues of the dataset being analysed.
 PseudovalueCells pseudovalueCells(const Study& st, int dataset);

@@ -335,7 +335,8 @@ DatasetEnd dataset(Session& s, Study& st, bool firstOfFile) {
     s.datasetsFinished += 1;
     if (s.observer != nullptr) {
       const DatasetResults records =
-          collectResults(st, s.datasetsFinished, s.fromFile() ? s.inPath : std::string(), analysis.get());
+          collectResults(st, s.datasetsFinished, s.fromFile() ? s.inPath : std::string(), analysis.get(),
+                         s.observer->needsPseudovalues(s.datasetsFinished));
       const Destinations out = s.destinations();
       for (const std::string& line : s.observer->linesAfterReport(records)) out.toBoth(line);
       handedOver = nullptr;

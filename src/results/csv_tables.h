@@ -129,6 +129,9 @@ class CsvTableFiles : public RunObserver {
   // analysis is worked out; datasetFinished writes the others and waits for it.
   void pseudovaluesFinished(const PseudovalueCells& cells) override;
   void pseudovaluesWithdrawn() override { finishAhead(); }
+  bool needsPseudovalues(int dataset) const override {
+    return !(ahead_.joinable() && aheadDataset_ == dataset);
+  }
   void datasetFinished(const DatasetResults& results) override;
   // Closes the files; false when any write failed (the reason in why()).
   bool close() {

@@ -38,6 +38,10 @@ class ExtendedObserver : public RunObserver {
     aheadDataset_ = cells.dataset;
     if (next_ != nullptr) next_->pseudovaluesFinished(cells);
   }
+  // The extended analysis works from the analysis's figures alone.
+  bool needsPseudovalues(int dataset) const override {
+    return next_ != nullptr && next_->needsPseudovalues(dataset);
+  }
   void pseudovaluesWithdrawn() override {
     aheadDataset_ = -1;
     if (next_ != nullptr) next_->pseudovaluesWithdrawn();

@@ -240,6 +240,10 @@ class RunObserver {
   // The dataset ends without datasetFinished (an exception on the way): the
   // pseudovalues are about to go, and nothing may read them any more.
   virtual void pseudovaluesWithdrawn() {}
+  // Whether datasetFinished needs the pseudovalues in its DatasetResults: they
+  // are copied out of the study tables only then. An observer that had all it
+  // needs of them from pseudovaluesFinished says no.
+  virtual bool needsPseudovalues(int /*dataset*/) const { return true; }
   virtual void datasetFinished(const DatasetResults& results) = 0;
 };
 

@@ -30,6 +30,11 @@ class RunObservers : public RunObserver {
   void pseudovaluesWithdrawn() override {
     for (RunObserver* o : list_) o->pseudovaluesWithdrawn();
   }
+  bool needsPseudovalues(int dataset) const override {
+    for (const RunObserver* o : list_)
+      if (o->needsPseudovalues(dataset)) return true;
+    return false;
+  }
   void datasetFinished(const DatasetResults& results) override {
     for (RunObserver* o : list_) o->datasetFinished(results);
   }

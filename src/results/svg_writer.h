@@ -30,6 +30,7 @@ class PlotFiles : public RunObserver {
   explicit PlotFiles(std::string prefix, bool replace = true)
       : prefix_(std::move(prefix)), replace_(replace) {}
   void datasetFinished(const DatasetResults& results) override;
+  bool needsPseudovalues(int /*dataset*/) const override { return false; }  // the curves come from the fits
   const std::vector<std::string>& written() const { return written_; }
   const std::vector<std::string>& failures() const { return failures_; }  // "FILE: reason"
 
