@@ -500,15 +500,20 @@ namespace {
 constexpr std::size_t kPseudovalueTable = 1;
 }
 
-void CsvTableFiles::writeTable(std::size_t table, const DatasetResults& results, std::string& buffer) {
+template <typename Rows>
+void CsvTableFiles::writeRows(std::size_t table, std::string& buffer, Rows rows) {
   if (!files_.writable(table)) return;  // a failed file takes nothing more
   buffer.clear();
-  CsvOut out(buffer, [&](std::string_view rows) {
-    files_.write(table, rows);
+  CsvOut out(buffer, [&](std::string_view block) {
+    files_.write(table, block);
     return files_.writable(table);
   });
-  csvTables()[table].rows(results, out);
+  rows(out);
   out.finish();
+}
+
+void CsvTableFiles::writeTable(std::size_t table, const DatasetResults& results, std::string& buffer) {
+  writeRows(table, buffer, [&](CsvOut& out) { csvTables()[table].rows(results, out); });
 }
 
 void CsvTableFiles::pseudovaluesFinished(const PseudovalueCells& cells) {
@@ -516,13 +521,7 @@ void CsvTableFiles::pseudovaluesFinished(const PseudovalueCells& cells) {
   if (files_.size() <= kPseudovalueTable || !files_.writable(kPseudovalueTable)) return;
   try {
     ahead_ = std::jthread([this, cells] {
-      aheadBuffer_.clear();
-      CsvOut out(aheadBuffer_, [&](std::string_view rows) {
-        files_.write(kPseudovalueTable, rows);
-        return files_.writable(kPseudovalueTable);
-      });
-      pseudovalueCellRows(cells, out);
-      out.finish();
+      writeRows(kPseudovalueTable, aheadBuffer_, [&](CsvOut& out) { pseudovalueCellRows(cells, out); });
     });
     aheadDataset_ = cells.dataset;
   } catch (...) {

@@ -144,6 +144,9 @@ class CsvTableFiles : public RunObserver {
   const std::vector<std::string>& paths() const { return files_.paths(); }
 
  private:
+  // Rows made by `rows(CsvOut&)` go to table `table` in blocks, through `buffer`.
+  template <typename Rows>
+  void writeRows(std::size_t table, std::string& buffer, Rows rows);
   void writeTable(std::size_t table, const DatasetResults& results, std::string& buffer);
   void finishAhead();
 

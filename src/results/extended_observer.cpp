@@ -52,10 +52,7 @@ void ExtendedObserver::datasetFinished(const DatasetResults& results) {
   const bool pseudovaluesUnderWay = aheadDataset_ == results.dataset;
   aheadDataset_ = -1;
   if (pseudovaluesUnderWay) {
-    // And its tables are written before the next observer waits for them.
-    const ExtendedResults& x = resultsOf(results);
-    write(0, testsRows(results.dataset, x));
-    write(1, sizingRows(results.dataset, x));
+    writeTables(results);  // before the next observer waits for them
     if (next_ != nullptr) next_->datasetFinished(results);
     return;
   }
@@ -73,6 +70,10 @@ void ExtendedObserver::datasetFinished(const DatasetResults& results) {
     cached_ = ahead.get();
     cachedDataset_ = results.dataset;
   }
+  writeTables(results);
+}
+
+void ExtendedObserver::writeTables(const DatasetResults& results) {
   const ExtendedResults& x = resultsOf(results);
   write(0, testsRows(results.dataset, x));
   write(1, sizingRows(results.dataset, x));

@@ -56,6 +56,8 @@ class ExtendedObserver : public RunObserver {
  private:
   const ExtendedResults& resultsOf(const DatasetResults& d);
   void write(std::size_t table, const std::vector<std::string>& rows);
+  // The tests and sizing tables of the dataset (its extended results worked out when not yet).
+  void writeTables(const DatasetResults& results);
 
   ExtendedOptions options_;
   RunObserver* next_;
